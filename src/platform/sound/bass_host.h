@@ -13,8 +13,9 @@
 
 namespace basshost {
 
-// From the next BASS_Init on, output goes to an offline sink at sampleRate: no audio
-// device is opened, BASS_Init succeeds, and renderOffline pulls the mix.
+// From the next BASS_Init on, output goes to an offline sink: no audio device is
+// opened, BASS_Init succeeds, and renderOffline pulls the mix at sampleRate (the
+// sink's rate, whatever frequency BASS_Init asks for).
 void useOfflineSink(DWORD sampleRate = 44100);
 // From the next BASS_Init on, output goes to the SDL2 audio device (the default).
 void useDeviceOutput();
@@ -25,7 +26,8 @@ void useDeviceOutput();
 // flag has ended, or when the sink is not the current output.
 size_t renderOffline(int16_t* interleavedStereo, size_t frames);
 
-// While set, BASS_Init fails as it does on a machine without any output device.
+// When set, the next BASS_Init fails (returns 0, error BASS_ERROR_DEVICE) as it does
+// on a machine without any output device; false cancels a pending failure.
 void failNextInit(bool fail);
 
 // Every library call in order, e.g. "BASS_Init(-1,44100,16)",
@@ -34,7 +36,8 @@ void failNextInit(bool fail);
 const std::vector<std::string>& callLog();
 
 // Frees everything (as BASS_Free does, without logging), clears the log and the
-// failure switch, and selects the offline sink at 44100 Hz.
+// failure switch, and selects the offline sink at 44100 Hz. A process starts with
+// device output selected.
 void resetForTest();
 
 } // namespace basshost
