@@ -1,6 +1,10 @@
 // The Direct3D 8 device as the show and documentation-written code use it: creation,
 // defaults, state, resources, the flip chain, clearing, presentation, call record, lifetime.
 #include <bit>
+#include <cstdlib>
+#include <string>
+
+#include <win32_host.h>
 
 #include "d3d8_test_util.h"
 
@@ -458,6 +462,40 @@ TEST_F(D3D8Device, FrontBufferAndSurfaceCopies) {
     EXPECT_LT(device->CopyRects(image, &r, 1, small, &outside), 0);
     small->Release();
     image->Release();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(D3D8Create, DesktopWithoutDisplayFailsCleanly) {
+    win32host::resetForTest();
+    d3d8host::resetForTest();
+    // A video driver that does not exist stands for a machine without a display.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "none-such", 1);
+    win32host::selectBackend(win32host::Backend::Desktop);
+    const bool available = win32host::desktopDisplayAvailable();
+    if (previous) {
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    } else {
+        unsetenv("SDL_VIDEODRIVER");
+    }
+    if (available) {
+        win32host::resetForTest();
+        GTEST_SKIP() << "a display is available here";
+    }
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS p = showParameters();
+    IDirect3DDevice8* device = reinterpret_cast<IDirect3DDevice8*>(1);
+    EXPECT_LT(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
+                                &device),
+              0);
+    EXPECT_EQ(device, nullptr);
+    d3d->Release();
+    win32host::resetForTest();
 }
 
 }  // namespace

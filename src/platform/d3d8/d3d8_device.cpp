@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "pixel_formats.h"
-#include "win32_host_shim.h"
+#include <win32_host.h>
 
 namespace d3d8impl {
 namespace {

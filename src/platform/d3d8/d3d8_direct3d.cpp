@@ -2,7 +2,7 @@
 
 #include "d3d8_device.h"
 #include "pixel_formats.h"
-#include "win32_host_shim.h"
+#include <win32_host.h>
 
 namespace d3d8impl {
 namespace {
