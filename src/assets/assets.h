@@ -12,14 +12,6 @@
 #include <vector>
 
 // ---------------------------------------------------------------------------------
-// Texture building (texture_stub.cpp until the texture builder lands)
-// ---------------------------------------------------------------------------------
-
-// Builds a mip-mapped texture in the managed pool from a JPEG or TGA file. Negative on
-// failure, and *texture is then left as it was; on success the caller owns one reference.
-HRESULT createTextureFromFile(IDirect3DDevice8* device, const char* path, IDirect3DTexture8** texture);
-
-// ---------------------------------------------------------------------------------
 // Models (model_file.cpp: the .r3d reader; mesh.cpp: device buffers and drawing)
 // ---------------------------------------------------------------------------------
 
