@@ -103,3 +103,40 @@ BYTE* allocateImagePixels(DecodedImage& image, size_t pitch, size_t height);
 
 // An owned 256-entry palette with every byte 255, which readers fill from their colour maps.
 PALETTEENTRY* allocateImagePalette(DecodedImage& image);
+
+// ---------------------------------------------------------------------------------------------
+// Pixels described by bit masks (BMP bit fields, uncompressed DDS)
+// ---------------------------------------------------------------------------------------------
+
+struct ChannelMasks {
+    uint32_t red = 0;
+    uint32_t green = 0;
+    uint32_t blue = 0;
+    uint32_t alpha = 0;
+};
+
+// The Direct3D format whose layout is exactly these masks at this many bits per pixel, so the
+// rows can be delivered as stored; D3DFMT_UNKNOWN when there is none.
+D3DFORMAT formatForMasks(unsigned bitsPerPixel, const ChannelMasks& masks);
+
+// Converts rows of 16-, 24- or 32-bit little-endian pixels with arbitrary contiguous masks to
+// A8R8G8B8 words (alpha 255 where there is no alpha mask). Each channel is scaled from its
+// width to 8 bits, rounded to nearest.
+class MaskedPixelConverter {
+public:
+    // False when a mask is not one contiguous run of bits or lies outside the pixel.
+    bool setUp(unsigned bitsPerPixel, const ChannelMasks& masks);
+    void convertRow(const BYTE* source, size_t width, BYTE* out) const;
+
+private:
+    struct Channel {
+        uint32_t mask = 0;
+        unsigned shift = 0;
+        uint32_t maximum = 0; // mask >> shift; 0 when the channel is absent
+    };
+    static bool setUpChannel(uint32_t mask, unsigned bitsPerPixel, Channel& channel);
+    static BYTE scale(const Channel& channel, uint32_t pixel, BYTE absent);
+
+    unsigned bytesPerPixel_ = 0;
+    Channel red_, green_, blue_, alpha_;
+};
