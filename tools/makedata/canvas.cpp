@@ -76,7 +76,7 @@ int drawLabel(Image& canvas, FontFace& face, const std::string& text, int x, int
     for (int j = 0; j < line.height; ++j) {
         for (int i = 0; i < line.width; ++i) {
             Rgba ink = colour;
-            ink.a = toByte(line.at(i, j) * float(colour.a) / 255.0f);
+            ink.a = toByte(line.get(i, j) * float(colour.a) / 255.0f);
             blendPixel(canvas, x + i, y + j, ink, 1.0f);
         }
     }

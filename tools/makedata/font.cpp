@@ -60,7 +60,7 @@ Coverage letterCoverage(FontFace& face, char character)
         for (int x = 0; x < g.coverage.width; ++x) {
             const int cx = x0 + x, cy = y0 + y;
             if (cx >= 0 && cy >= 0 && cx < glyphSize && cy < glyphSize) {
-                cell.at(cx, cy) = g.coverage.at(x, y);
+                cell.at(cx, cy) = g.coverage.get(x, y);
             }
         }
     }
@@ -78,16 +78,19 @@ Coverage dashCoverage()
     return cell;
 }
 
-Coverage dilate(const Coverage& in)
+// Grows the ink by one pixel; `sideways` false grows it only up and down (the dash, whose ends must meet
+// the next dash's without a dark seam).
+Coverage dilate(const Coverage& in, bool sideways)
 {
+    const int reach = sideways ? 1 : 0;
     Coverage out(in.width, in.height);
     for (int y = 0; y < in.height; ++y) {
         for (int x = 0; x < in.width; ++x) {
-            float v = in.at(x, y);
+            float v = in.get(x, y);
             for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
+                for (int dx = -reach; dx <= reach; ++dx) {
                     const float weight = (dx != 0 && dy != 0) ? 0.7f : 1.0f;
-                    v = std::max(v, in.at(x + dx, y + dy) * weight);
+                    v = std::max(v, in.get(x + dx, y + dy) * weight);
                 }
             }
             out.at(x, y) = v;
@@ -96,19 +99,22 @@ Coverage dilate(const Coverage& in)
     return out;
 }
 
-// A 3x3 blur of the outline, moved one pixel right and down.
-Coverage dropShadow(const Coverage& outline)
+// A 3x3 blur of the outline, moved one pixel right and down (only down, and blurred only up and down,
+// when not `sideways`).
+Coverage dropShadow(const Coverage& outline, bool sideways)
 {
+    const int shift = sideways ? 1 : 0;
+    const int reach = sideways ? 1 : 0;
     Coverage out(outline.width, outline.height);
     for (int y = 0; y < outline.height; ++y) {
         for (int x = 0; x < outline.width; ++x) {
             float sum = 0;
             for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    sum += outline.at(x - 1 + dx, y - 1 + dy);
+                for (int dx = -reach; dx <= reach; ++dx) {
+                    sum += outline.get(x - shift + dx, y - 1 + dy);
                 }
             }
-            out.at(x, y) = sum / 9.0f;
+            out.at(x, y) = sum / float(3 * (2 * reach + 1));
         }
     }
     return out;
@@ -124,17 +130,18 @@ Colour fillColour(int y)
 
 Image makeGlyph(FontFace& face, char character)
 {
-    const Coverage fill = character == '-' ? dashCoverage() : letterCoverage(face, character);
-    const Coverage outline = dilate(fill);
-    const Coverage shadow = dropShadow(outline);
+    const bool dash = character == '-';
+    const Coverage fill = dash ? dashCoverage() : letterCoverage(face, character);
+    const Coverage outline = dilate(fill, !dash);
+    const Coverage shadow = dropShadow(outline, !dash);
     const Colour outlineColour = hexColour(0x070b1e);
     Image image(glyphSize, glyphSize);
     for (int y = 0; y < glyphSize; ++y) {
         for (int x = 0; x < glyphSize; ++x) {
             Rgba& p = image.at(x, y);
-            composite(p, Colour{}, shadow.at(x, y) * 0.6f);
-            composite(p, outlineColour, outline.at(x, y) * 0.92f);
-            composite(p, fillColour(y), fill.at(x, y));
+            composite(p, Colour{}, shadow.get(x, y) * 0.6f);
+            composite(p, outlineColour, outline.get(x, y) * 0.92f);
+            composite(p, fillColour(y), fill.get(x, y));
             if (p.a == 0) {
                 p = Rgba{};  // clean transparent texels keep the run-length packets long
             }

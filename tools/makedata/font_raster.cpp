@@ -93,7 +93,7 @@ Coverage renderLine(FontFace& font, const std::string& text, const GlyphStyle& s
         for (int y = 0; y < g.coverage.height; ++y) {
             for (int x = 0; x < g.coverage.width; ++x) {
                 float& dst = line.at(pens[i] - left + x, ascent - g.top + y);
-                dst = std::min(1.0f, dst + g.coverage.at(x, y));
+                dst = std::min(1.0f, dst + g.coverage.get(x, y));
             }
         }
     }

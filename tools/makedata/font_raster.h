@@ -19,10 +19,12 @@ struct Coverage {
 
     Coverage() = default;
     Coverage(int w, int h) : width(w), height(h), values(size_t(w) * size_t(h), 0.0f) {}
-    float at(int x, int y) const
+    // Coverage at any position: 0 outside the map, so filters need no edge cases.
+    float get(int x, int y) const
     {
         return x < 0 || y < 0 || x >= width || y >= height ? 0.0f : values[size_t(y) * size_t(width) + size_t(x)];
     }
+    // For writing; the position must be inside the map.
     float& at(int x, int y) { return values[size_t(y) * size_t(width) + size_t(x)]; }
 };
 

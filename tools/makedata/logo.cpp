@@ -40,7 +40,7 @@ Coverage boxBlur(const Coverage& in, int radius)
         for (int x = 0; x < in.width; ++x) {
             float sum = 0;
             for (int k = -radius; k <= radius; ++k) {
-                sum += in.at(x + k, y);
+                sum += in.get(x + k, y);
             }
             across.at(x, y) = sum * norm;
         }
@@ -49,7 +49,7 @@ Coverage boxBlur(const Coverage& in, int radius)
         for (int x = 0; x < in.width; ++x) {
             float sum = 0;
             for (int k = -radius; k <= radius; ++k) {
-                sum += across.at(x, y + k);
+                sum += across.get(x, y + k);
             }
             out.at(x, y) = sum * norm;
         }
@@ -68,7 +68,7 @@ Coverage grow(const Coverage& in, float radius)
             for (int dy = -r; dy <= r; ++dy) {
                 for (int dx = -r; dx <= r; ++dx) {
                     const float reach = clamp01(radius + 0.5f - std::sqrt(float(dx * dx + dy * dy)));
-                    v = std::max(v, in.at(x + dx, y + dy) * reach);
+                    v = std::max(v, in.get(x + dx, y + dy) * reach);
                 }
             }
             out.at(x, y) = v;
@@ -90,7 +90,7 @@ Coverage placeLettering(FontFace& face)
     for (int y = 0; y < line.height; ++y) {
         for (int x = 0; x < line.width; ++x) {
             if (x0 + x >= 0 && x0 + x < logoWidth && y0 + y >= 0 && y0 + y < logoHeight) {
-                ink.at(x0 + x, y0 + y) = line.at(x, y);
+                ink.at(x0 + x, y0 + y) = line.get(x, y);
             }
         }
     }
@@ -140,16 +140,16 @@ Image makeLogo(FontFace& face)
     for (int y = 0; y < logoHeight; ++y) {
         for (int x = 0; x < logoWidth; ++x) {
             Rgba& p = image.at(x, y);
-            composite(p, hexColour(0x3fc8ff), glow.at(x, y) * 0.75f);
-            composite(p, hexColour(0x03061a), outline.at(x, y));
+            composite(p, hexColour(0x3fc8ff), glow.get(x, y) * 0.75f);
+            composite(p, hexColour(0x03061a), outline.get(x, y));
             // Bevel: light from the upper left on the blurred ink's slope.
-            const float gx = relief.at(x + 1, y) - relief.at(x - 1, y);
-            const float gy = relief.at(x, y + 1) - relief.at(x, y - 1);
+            const float gx = relief.get(x + 1, y) - relief.get(x - 1, y);
+            const float gy = relief.get(x, y + 1) - relief.get(x, y - 1);
             const float bevel = clamp01(0.85f - (gx + gy) * 1.6f);
             const float t = (float(y) + 0.5f - xHeightTop) / (float(baseline) - xHeightTop);
             Colour fill = chromeAt(clamp01(t)) * bevel;
             fill = fill + Colour{1, 1, 1} * (std::pow(clamp01(-(gx + gy) * 2.0f), 2.0f) * 0.6f);
-            composite(p, fill, ink.at(x, y));
+            composite(p, fill, ink.get(x, y));
         }
     }
     return image;
