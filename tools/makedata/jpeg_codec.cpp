@@ -52,6 +52,10 @@ std::vector<uint8_t> encodeJpeg(const Image& image, int quality)
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    // Full-resolution colour: the reflection maps' coloured edges and their wrap-around seams would
+    // smear under 4:2:0 subsampling.
+    info.comp_info[0].h_samp_factor = 1;
+    info.comp_info[0].v_samp_factor = 1;
     info.dct_method = JDCT_ISLOW;
     info.optimize_coding = TRUE;
     jpeg_start_compress(&info, TRUE);

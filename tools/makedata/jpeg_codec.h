@@ -11,7 +11,7 @@
 
 namespace makedata {
 
-// Baseline JPEG, 4:2:0, integer DCT: the bytes depend only on the picture and the quality. Alpha is dropped.
+// Baseline JPEG, 4:4:4, integer DCT: the bytes depend only on the picture and the quality. Alpha is dropped.
 std::vector<uint8_t> encodeJpeg(const Image& image, int quality);
 
 // Decodes to opaque RGBA; refuses corrupt data with libjpeg's message in *error.
