@@ -1,9 +1,12 @@
 #include "dataset.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "font.h"
 #include "jpeg_codec.h"
@@ -84,27 +87,60 @@ std::vector<DataFile> dataSetFiles()
 
 bool buildDataSet(std::vector<BuiltFile>* files, std::string* error)
 {
-    ArtResources resources;
-    if (!openArtResources(&resources, error)) {
-        return false;
+    const std::vector<DataFile> list = dataSetFiles();
+    files->assign(list.size(), BuiltFile{});
+    // Files are independent: workers take them in turn, each with its own fonts (a FreeType face must
+    // not be shared between threads), and every result lands in its own slot, so the order of
+    // completion cannot change a byte.
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::atomic<size_t> next{0};
+    std::vector<std::string> errors(workers);
+    auto work = [&](unsigned worker) {
+        ArtResources resources;
+        if (!openArtResources(&resources, &errors[worker])) {
+            return;
+        }
+        for (size_t i = next++; i < list.size(); i = next++) {
+            (*files)[i] = {list[i].name, list[i].kind, list[i].build(resources)};
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned w = 1; w < workers; ++w) {
+        threads.emplace_back(work, w);
     }
-    files->clear();
-    for (const DataFile& file : dataSetFiles()) {
-        files->push_back({file.name, file.kind, file.build(resources)});
-        if (files->back().bytes.empty()) {
-            *error = "could not encode " + file.name;
+    work(0);
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    for (const std::string& e : errors) {
+        if (!e.empty()) {
+            *error = e;
+            return false;
+        }
+    }
+    for (const BuiltFile& f : *files) {
+        if (f.bytes.empty()) {
+            *error = "could not encode " + f.name;
             return false;
         }
     }
     return true;
 }
 
-bool writeFiles(const std::string& directory, const std::vector<BuiltFile>& files, std::string* error)
+bool prepareDirectory(const std::string& directory, std::string* error)
 {
     std::error_code code;
     std::filesystem::create_directories(directory, code);
     if (code || !std::filesystem::is_directory(directory)) {
         *error = "cannot create the directory " + directory + (code ? ": " + code.message() : "");
+        return false;
+    }
+    return true;
+}
+
+bool writeFiles(const std::string& directory, const std::vector<BuiltFile>& files, std::string* error)
+{
+    if (!prepareDirectory(directory, error)) {
         return false;
     }
     for (const BuiltFile& file : files) {

@@ -41,8 +41,11 @@ struct BuiltFile {
     std::vector<uint8_t> bytes;
 };
 
-// Builds every file in memory.
+// Builds every file in memory, on as many threads as the machine has cores.
 bool buildDataSet(std::vector<BuiltFile>* files, std::string* error);
+
+// Creates `directory` if needed; false with a reason in *error when it cannot be made or is no directory.
+bool prepareDirectory(const std::string& directory, std::string* error);
 
 // Creates `directory` if needed and writes every file into it; false with a reason in *error.
 bool writeFiles(const std::string& directory, const std::vector<BuiltFile>& files, std::string* error);

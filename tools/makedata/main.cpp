@@ -50,6 +50,10 @@ int main(int argc, char** argv)
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    // An unwritable directory is reported before a second is spent on building.
+    if (options.writeData && !prepareDirectory(options.directory, &error)) {
+        return fail(error);
+    }
     std::vector<BuiltFile> files;
     if (!buildDataSet(&files, &error)) {
         return fail(error);
