@@ -117,7 +117,7 @@ Colour skyAt(const SkyStyle& s, float u, float t, int width)
 float landAt(const SkyStyle& s, float u)
 {
     const float ridge = ridgedFbm(u * 6.0f, 0.5f, 6, 5, s.seed + 71);
-    const float mask = smoothstep(0.05f, 0.35f, fbm(u * 3.0f, 3.5f, 3, 2, s.seed + 73));
+    const float mask = smoothstep(-0.25f, 0.2f, fbm(u * 3.0f, 3.5f, 3, 2, s.seed + 73));
     return s.landHeight * ridge * mask;
 }
 
@@ -198,7 +198,7 @@ Image makeDaylightEnvironment()
     s.sunRadius = 0.028f;
     s.sunGlowWidth = 0.09f;
     s.cloudCover = 0.02f;
-    s.landHeight = 0.09f;
+    s.landHeight = 0.13f;
     s.seed = 202;
     return makeEnvironment(s, 256, 256);
 }
@@ -220,7 +220,7 @@ Image makeSunsetEnvironment()
     s.sunRadius = 0.05f;
     s.sunGlowWidth = 0.16f;
     s.cloudCover = 0.08f;
-    s.landHeight = 0.07f;
+    s.landHeight = 0.1f;
     s.seed = 707;
     return makeEnvironment(s, 256, 256);
 }
@@ -241,8 +241,8 @@ Image makeNightEnvironment()
     s.sunV = 0.2f;
     s.sunRadius = 0.032f;
     s.sunGlowWidth = 0.1f;
-    s.cloudCover = 0.3f;
-    s.landHeight = 0.06f;
+    s.cloudCover = 0.42f;
+    s.landHeight = 0.08f;
     s.stars = 0.22f;
     s.aurora = 1.0f;
     s.moon = true;

@@ -66,11 +66,12 @@ Mesh makeBlob()
         const float phi = u * 2.0f * pi;
         const float theta = v * pi;
         const float s = std::sin(theta);
-        // Five soft lobes round the waist that twist as they go, and a gentle pinch at the poles.
-        const float lobes = 0.2f * std::cos(5.0f * phi + 2.2f * std::cos(theta)) * s * s;
-        const float pinch = 0.1f * std::cos(2.0f * theta);
-        const float r = 1.0f + lobes + pinch;
-        return Vec3{r * s * std::cos(phi), r * std::cos(theta) * 1.05f, r * s * std::sin(phi)};
+        // Seven ridges that twist from pole to pole, like a gourd or a meringue; the cube of the cosine
+        // keeps the valleys between them smooth.
+        const float ridges = 0.28f * std::pow(std::fabs(std::cos(3.5f * phi + 3.0f * std::cos(theta))), 3.0f) * s * s;
+        const float waist = -0.06f * std::cos(2.0f * theta);
+        const float r = 1.0f + ridges + waist;
+        return Vec3{r * s * std::cos(phi), r * std::cos(theta), r * s * std::sin(phi)};
     };
     Mesh mesh = buildClosed(surface);
     centreAndFit(mesh, 0.52f);
