@@ -177,6 +177,13 @@ void drawTitleFrame(Image& sheet, FontFace& face, Flow& flow, const Decoded& dec
     }
     drawPicture(sheet, closing, x2, y2);
     drawLabel(sheet, face, "closing scene", x2, y2 + 484, labelInk, 11);
+
+    const auto [x3, y3] = flow.place(640, 480 + 20);
+    Image swarm = renderScenePreview(decoded.models.at("glimmora.r3d"), decoded.pictures.at("texture01.jpg"),
+                                     decoded.pictures.at("texture07.jpg"), PreviewPose::swarm());
+    drawPicture(swarm, decoded.pictures.at("tarvok1.tga"), 384, 96);
+    drawPicture(sheet, swarm, x3, y3);
+    drawLabel(sheet, face, "swarm scene, first run", x3, y3 + 484, labelInk, 11);
 }
 
 void drawModels(Image& sheet, FontFace& face, Flow& flow, const Decoded& decoded)
@@ -195,12 +202,13 @@ void drawModels(Image& sheet, FontFace& face, Flow& flow, const Decoded& decoded
     for (const Shown& s : shown) {
         const Mesh& mesh = decoded.models.at(s.model);
         const Image preview = renderModelPreview(mesh, decoded.pictures.at(s.base), decoded.pictures.at(s.reflection));
-        const auto [x, y] = flow.place(preview.width, preview.height + 40);
+        const auto [x, y] = flow.place(preview.width, preview.height + 56);
         drawPicture(sheet, preview, x, y);
         drawLabel(sheet, face, s.model, x, y + preview.height + 4, titleInk, 13);
-        const std::string info = std::to_string(mesh.vertices.size()) + " vertices, " +
-                                 std::to_string(mesh.triangles.size()) + " triangles; " + s.base + " + " + s.reflection;
-        drawLabel(sheet, face, info, x, y + preview.height + 21, labelInk, 11);
+        const std::string counts = std::to_string(mesh.vertices.size()) + " vertices, " +
+                                   std::to_string(mesh.triangles.size()) + " triangles";
+        drawLabel(sheet, face, counts, x, y + preview.height + 21, labelInk, 11);
+        drawLabel(sheet, face, std::string(s.base) + " + " + s.reflection, x, y + preview.height + 36, labelInk, 11);
     }
 }
 

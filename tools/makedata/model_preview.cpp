@@ -71,6 +71,27 @@ PreviewPose PreviewPose::closing()
     return {{{world, false}}, 95};
 }
 
+PreviewPose PreviewPose::swarm()
+{
+    // The swarm places its copies with the C runtime's rand() recurrence from seed 1.
+    uint32_t state = 1;
+    auto next = [&state] {
+        state = state * 214013u + 2531011u;
+        return float(((state >> 16) & 0x7FFF) % 10000) * 0.001f - 5.0f;
+    };
+    const float dt = 500.0f;  // hundredths of a second
+    const float ax = 0.003f * dt, ay = 0.0078f * dt, az = 0.00676f * dt;
+    const Transform spin = Transform::rotationX(ax) * Transform::rotationY(ay) * Transform::rotationZ(az);
+    const Transform turn = Transform::rotationX(-ax) * Transform::rotationY(-ay) * Transform::rotationZ(-az) *
+                           Transform::translation(0, 0, 7.0f);
+    PreviewPose pose;
+    for (int i = 0; i < 45; ++i) {
+        const float x = next(), y = next(), z = next();
+        pose.draws.push_back({spin * Transform::translation(x, y, z) * turn, false});
+    }
+    return pose;
+}
+
 namespace {
 
 Vec3 transformPoint(const Transform& t, Vec3 p)
