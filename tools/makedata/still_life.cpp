@@ -105,7 +105,7 @@ Hit castRay(const Ray& ray)
     if (ray.direction.y < 0) {
         const float t = -ray.origin.y / ray.direction.y;
         const Vec3 p = ray.origin + ray.direction * t;
-        if (p.z > tableFront && t < hit.distance) {
+        if (t > 0 && p.z > tableFront && t < hit.distance) {
             consider(hit, t, ray, Material::Wood, -2);
             hit.normal = {0, 1, 0};
             nearest = nullptr;
@@ -113,7 +113,7 @@ Hit castRay(const Ray& ray)
     }
     if (ray.direction.z > 0) {
         const float t = (wallZ - ray.origin.z) / ray.direction.z;
-        if (t < hit.distance) {
+        if (t > 0 && t < hit.distance) {
             consider(hit, t, ray, Material::Wall, -3);
             hit.normal = {0, 0, -1};
         }
