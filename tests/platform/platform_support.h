@@ -90,6 +90,33 @@ protected:
     }
 };
 
+// Sets an environment variable for the lifetime of the object.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char* name, const char* value)
+        : name_(name)
+    {
+        const char* previous = std::getenv(name);
+        hadValue_ = previous != nullptr;
+        previous_ = previous ? previous : "";
+        ::setenv(name, value, 1);
+    }
+    ~EnvironmentOverride()
+    {
+        if (hadValue_)
+            ::setenv(name_.c_str(), previous_.c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    std::string name_;
+    std::string previous_;
+    bool hadValue_ = false;
+};
+
 // A fresh directory, current for the lifetime of the object.
 class ScratchDirectory {
 public:

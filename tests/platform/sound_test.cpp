@@ -8,7 +8,6 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 using namespace platformtest;
@@ -182,23 +181,15 @@ TEST_F(Sound, InitFailsLikeAMachineWithoutOutput)
 TEST_F(Sound, ADeviceThatCannotOpenFailsInit)
 {
     // An audio driver that does not exist stands for a machine with no sound output.
-    const char* previous = std::getenv("SDL_AUDIODRIVER");
-    std::string saved = previous ? previous : "";
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "no-such-driver");
     basshost::useDeviceOutput();
     EXPECT_FALSE(BASS_Init(-1, 44100, 16, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
-    if (previous)
-        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else
-        unsetenv("SDL_AUDIODRIVER");
 }
 
 TEST_F(Sound, AnExplicitlyChosenSilentDriverPlaysThroughTheDevicePath)
 {
-    const char* previous = std::getenv("SDL_AUDIODRIVER");
-    std::string saved = previous ? previous : "";
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "dummy");
     basshost::useDeviceOutput();
     HMUSIC music = startMusic(BASS_MUSIC_LOOP);
     EXPECT_TRUE(BASS_MusicPlay(music));
@@ -207,10 +198,6 @@ TEST_F(Sound, AnExplicitlyChosenSilentDriverPlaysThroughTheDevicePath)
     BASS_MusicFree(music);
     BASS_Free();
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
-    if (previous)
-        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else
-        unsetenv("SDL_AUDIODRIVER");
 }
 
 TEST_F(Sound, AMissingOrBadModuleLoadsNothingAndStaysSilent)

@@ -3,8 +3,6 @@
 // must work end to end and hand control back cleanly.
 #include "platform_support.h"
 
-#include <cstdlib>
-
 using namespace platformtest;
 
 namespace {
@@ -14,10 +12,6 @@ protected:
     void SetUp() override
     {
         HeadlessTest::SetUp();
-        const char* previous = std::getenv("SDL_VIDEODRIVER");
-        saved_ = previous ? previous : "";
-        hadDriver_ = previous != nullptr;
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
         win32host::selectBackend(win32host::Backend::Desktop);
         if (!win32host::desktopDisplayAvailable())
             GTEST_SKIP() << "SDL has no offscreen video driver here";
@@ -25,16 +19,14 @@ protected:
     void TearDown() override
     {
         win32host::selectBackend(win32host::Backend::Headless);
-        if (hadDriver_)
-            setenv("SDL_VIDEODRIVER", saved_.c_str(), 1);
-        else
-            unsetenv("SDL_VIDEODRIVER");
         HeadlessTest::TearDown();
     }
 
 private:
-    std::string saved_;
-    bool hadDriver_ = false;
+    EnvironmentOverride driver_{"SDL_VIDEODRIVER", "offscreen"};
+    // Plain software rendering: no OpenGL driver is loaded behind the test's back.
+    EnvironmentOverride renderer_{"SDL_RENDER_DRIVER", "software"};
+    EnvironmentOverride framebuffer_{"SDL_FRAMEBUFFER_ACCELERATION", "0"};
 };
 
 } // namespace
