@@ -187,6 +187,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         DestroyWindow(handle);
         return nullptr;
     }
+    adoptTypeAhead(handle);
     if (style & WS_VISIBLE)
         ShowWindow(handle, SW_SHOW);
     return handle;

@@ -1,0 +1,8 @@
+#include "show.h"
+
+ShowState showState;
+
+void resetShowState()
+{
+    showState = ShowState{};
+}

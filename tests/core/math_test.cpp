@@ -1,0 +1,170 @@
+#include "show.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+constexpr float PI = 3.14159265358979f;
+
+struct Row {
+    float v[4];
+};
+
+Row transform(const Row& p, const Matrix& m)
+{
+    Row out{};
+    for (int c = 0; c < 4; ++c)
+        out.v[c] = p.v[0] * m.m[0][c] + p.v[1] * m.m[1][c] + p.v[2] * m.m[2][c] + p.v[3] * m.m[3][c];
+    return out;
+}
+
+void expectRow(const Row& actual, float x, float y, float z, float w)
+{
+    EXPECT_NEAR(actual.v[0], x, 1e-6f);
+    EXPECT_NEAR(actual.v[1], y, 1e-6f);
+    EXPECT_NEAR(actual.v[2], z, 1e-6f);
+    EXPECT_NEAR(actual.v[3], w, 1e-6f);
+}
+
+bool sameBits(const Matrix& a, const Matrix& b)
+{
+    for (int i = 0; i < 16; ++i)
+        if (std::bit_cast<uint32_t>(a.m[i / 4][i % 4]) != std::bit_cast<uint32_t>(b.m[i / 4][i % 4]))
+            return false;
+    return true;
+}
+
+Matrix sample(float seed)
+{
+    Matrix m;
+    for (int i = 0; i < 16; ++i)
+        m.m[i / 4][i % 4] = seed + 0.37f * static_cast<float>(i * i) - 1.5f;
+    return m;
+}
+
+} // namespace
+
+TEST(MatrixMultiply, AliasedOutputGivesTheProductOfTheInputsAsTheyWere)
+{
+    const Matrix m = sample(0.25f), n = sample(-2.0f);
+    Matrix separate;
+    matrixMultiply(&separate, &m, &n);
+
+    Matrix aliasLeft = m;
+    matrixMultiply(&aliasLeft, &aliasLeft, &n);
+    EXPECT_TRUE(sameBits(aliasLeft, separate));
+
+    Matrix aliasRight = n;
+    matrixMultiply(&aliasRight, &m, &aliasRight);
+    EXPECT_TRUE(sameBits(aliasRight, separate));
+}
+
+TEST(MatrixMultiply, LeftFactorActsFirst)
+{
+    Matrix rotate, move, both;
+    matrixRotationZ(&rotate, PI / 2);
+    matrixTranslation(&move, 10, 0, 0);
+    matrixMultiply(&both, &rotate, &move);
+    expectRow(transform({{1, 0, 0, 1}}, both), 10, 1, 0, 1);
+}
+
+TEST(MatrixElementary, RotationsAndTranslationMoveRowVectors)
+{
+    Matrix m;
+    expectRow(transform({{1, 0, 0, 1}}, *matrixRotationZ(&m, PI / 2)), 0, 1, 0, 1);
+    expectRow(transform({{0, 1, 0, 1}}, *matrixRotationX(&m, PI / 2)), 0, 0, 1, 1);
+    expectRow(transform({{0, 0, 1, 1}}, *matrixRotationY(&m, PI / 2)), 1, 0, 0, 1);
+    expectRow(transform({{0, 0, 0, 1}}, *matrixTranslation(&m, 1, 2, 3)), 1, 2, 3, 1);
+}
+
+TEST(MatrixLookAt, CameraOnNegativeZLookingAtOriginIsATranslation)
+{
+    const Vector3 eye{0, 0, -1}, at{0, 0, 0}, up{0, 1, 0};
+    Matrix m, expected;
+    matrixLookAtLH(&m, &eye, &at, &up);
+    matrixTranslation(&expected, 0, 0, 1);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(m.m[i / 4][i % 4], expected.m[i / 4][i % 4]) << i; // -0 equals 0 here
+}
+
+TEST(MatrixLookAt, DegenerateInputsGiveZeroAxes)
+{
+    const Vector3 eye{1, 2, 3}, up{0, 1, 0};
+    Matrix m;
+    matrixLookAtLH(&m, &eye, &eye, &up);
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(m.m[i / 4][i % 4], 0.0f) << i;
+    EXPECT_EQ(m._44, 1.0f);
+
+    const Vector3 origin{0, 0, 0}, above{0, 5, 0};
+    matrixLookAtLH(&m, &origin, &above, &up);
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(m.m[r][0], 0.0f);
+        EXPECT_EQ(m.m[r][1], 0.0f);
+    }
+}
+
+TEST(MatrixPerspective, RightAngleViewMapsNearAndFarPlanesToDepthZeroAndOne)
+{
+    Matrix m;
+    matrixPerspectiveFovLH(&m, PI / 2, 1, 1, 2);
+    EXPECT_NEAR(m._11, 1.0f, 1e-6f);
+    EXPECT_NEAR(m._22, 1.0f, 1e-6f);
+    EXPECT_EQ(m._33, 2.0f);
+    EXPECT_EQ(m._34, 1.0f);
+    EXPECT_EQ(m._43, -2.0f);
+    EXPECT_EQ(m._44, 0.0f);
+    const Row nearPoint = transform({{0, 0, 1, 1}}, m);
+    const Row farPoint = transform({{0, 0, 2, 1}}, m);
+    EXPECT_FLOAT_EQ(nearPoint.v[2] / nearPoint.v[3], 0.0f);
+    EXPECT_FLOAT_EQ(farPoint.v[2] / farPoint.v[3], 1.0f);
+}
+
+TEST(MatrixOrtho, ScreenRangeMapsCornersAndFlipsY)
+{
+    Matrix m;
+    matrixOrthoOffCenterLH(&m, 0, 640, 480, 0, 0, 1);
+    expectRow(transform({{0, 0, 0, 1}}, m), -1, 1, 0, 1);
+    expectRow(transform({{640, 480, 1, 1}}, m), 1, -1, 1, 1);
+
+    matrixOrthoOffCenterLH(&m, -2, 6, -1, 3, 0.5f, 4.5f);
+    expectRow(transform({{-2, -1, 0.5f, 1}}, m), -1, -1, 0, 1);
+    expectRow(transform({{6, 3, 4.5f, 1}}, m), 1, 1, 1, 1);
+}
+
+TEST(Vec3Normalize, NearUnitVectorsAreCopiedBitForBit)
+{
+    // (1 - 2^-24)^2 lies 2^-23 below 1: inside the tolerance, so nothing is rescaled.
+    const Vector3 nearlyUnit{std::nextafter(1.0f, 0.0f), 0, 0};
+    Vector3 out;
+    vec3Normalize(&out, &nearlyUnit);
+    EXPECT_EQ(std::bit_cast<uint32_t>(out.x), std::bit_cast<uint32_t>(nearlyUnit.x));
+}
+
+TEST(Vec3Normalize, TinyZeroAndNaNVectorsBecomeZero)
+{
+    const Vector3 inputs[] = {{0, 0, 0}, {1e-20f, 0, 0}, {NAN, 1, 0}};
+    for (const Vector3& v : inputs) {
+        Vector3 out{7, 7, 7};
+        vec3Normalize(&out, &v);
+        EXPECT_EQ(out.x, 0.0f);
+        EXPECT_EQ(out.y, 0.0f);
+        EXPECT_EQ(out.z, 0.0f);
+    }
+}
+
+TEST(Vec3Normalize, InPlaceEqualsSeparateOutput)
+{
+    Vector3 v{3, -4, 12};
+    Vector3 separate;
+    vec3Normalize(&separate, &v);
+    vec3Normalize(&v, &v);
+    EXPECT_EQ(v.x, separate.x);
+    EXPECT_EQ(v.y, separate.y);
+    EXPECT_EQ(v.z, separate.z);
+    EXPECT_NEAR(separate.x * separate.x + separate.y * separate.y + separate.z * separate.z, 1.0f, 1e-6f);
+}

@@ -1,0 +1,52 @@
+#include "show_harness.h"
+#include "scenes.h"
+
+#include <cmath>
+
+ShowHarness::ShowHarness(double fps, DWORD startTickCount) : framesPerSecond(fps)
+{
+    win32host::resetForTest();
+    win32host::useVirtualClock(startTickCount);
+    basshost::resetForTest();
+    d3d8host::resetForTest();
+    d3d8host::setCallRecording(true);
+    resetShowState();
+    resetRandom();
+    d3d8host::setPresentHook([this](const d3d8host::FrameView& frame) {
+        ++presentCount;
+        if (onFrame)
+            onFrame(frame);
+        if (auto it = actions.find(presentCount); it != actions.end())
+            for (auto& action : it->second)
+                action();
+        // Whole microseconds per frame, without drift over a long show.
+        const uint64_t target = static_cast<uint64_t>(std::llround(presentCount * 1e6 / framesPerSecond));
+        win32host::advanceVirtualClock(target - microsecondsDone);
+        microsecondsDone = target;
+    });
+}
+
+ShowHarness::~ShowHarness()
+{
+    d3d8host::setPresentHook(nullptr);
+    d3d8host::setCallRecording(false);
+}
+
+void ShowHarness::atFrame(uint64_t frame, std::function<void()> action)
+{
+    actions[frame].push_back(std::move(action));
+}
+
+int ShowHarness::runShow()
+{
+    return WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+}
+
+size_t countCalls(const std::vector<std::string>& calls, const std::string& prefix)
+{
+    size_t count = 0;
+    for (const std::string& call : calls)
+        if (call.rfind(prefix, 0) == 0)
+            ++count;
+    return count;
+}
