@@ -58,11 +58,14 @@ bool planDdsLayout(const DdsHeader& h, DdsLayout& layout)
 {
     const uint32_t f = h.pixelFlags;
     if (f & ddpfFourCc) {
-        const auto format = static_cast<D3DFORMAT>(h.fourCc);
-        if (!pixelformat::isBlockCompressed(format))
-            return false;
-        layout.stored = layout.delivered = format;
-        return true;
+        // Compared as numbers: an arbitrary FourCC is no valid D3DFORMAT value.
+        for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
+            if (h.fourCc == static_cast<uint32_t>(format)) {
+                layout.stored = layout.delivered = format;
+                return true;
+            }
+        }
+        return false;
     }
     layout.bitsPerPixel = h.bitCount;
     ChannelMasks masks = h.masks;

@@ -161,6 +161,7 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
     const Case cases[] = {
         {"DX10 extended header", {.pixelFlags = 0x4, .fourCc = fourCc('D', 'X', '1', '0')}},
         {"unknown FourCC", {.pixelFlags = 0x4, .fourCc = fourCc('A', 'T', 'I', '2')}},
+        {"FourCC outside every format value", {.pixelFlags = 0x4, .fourCc = 0xCBAC5844}},
         {"volume texture", {.caps2 = 0x200000}},
         {"cube map without faces", {.caps2 = 0x200}},
         {"12 bits per pixel", {.bitCount = 12, .masks = {0xF00, 0xF0, 0xF, 0}}},
