@@ -29,21 +29,25 @@ double harmonicAmplitude(const Timbre& timbre, int h, double fundamentalHz) {
     return base / (1.0 + x * x);
 }
 
-std::vector<double> timbreTable(const Timbre& timbre, int harmonics, double fundamentalHz) {
+std::vector<double> timbreTable(const Timbre& timbre, int harmonics, double fundamentalHz, int fromHarmonic = 1) {
     std::vector<double> amplitudes;
-    for (int h = 1; h <= harmonics; ++h) amplitudes.push_back(harmonicAmplitude(timbre, h, fundamentalHz));
+    for (int h = 1; h <= harmonics; ++h)
+        amplitudes.push_back(h < fromHarmonic ? 0.0 : harmonicAmplitude(timbre, h, fundamentalHz));
     return harmonicTable(amplitudes, tableSize);
 }
 
-// A looped tone: an attack that morphs from one timbre to another, then a loop of whole periods.
-// Detuned voices use whole numbers of periods per loop too, so the loop repeats exactly.
+// A looped tone: an attack that morphs from one timbre to another, then a loop of whole periods. Chorus
+// voices, detuned, add only the upper harmonics: detuned copies of the fundamental would beat into a
+// slow tremolo. They too hold whole numbers of periods per loop, so the loop repeats exactly.
 struct ToneSpec {
     int rootNote = noteC4;
     int topNote = noteC4;
     double loopSeconds = 0.1;
-    std::vector<double> detuneCents{0.0};
     Timbre attack, sustain;
     double attackSeconds = 0.0;
+    std::vector<double> chorusCents;
+    double chorusLevel = 0.0;
+    int chorusFromHarmonic = 3;
     std::uint32_t seed = 1;
 };
 
@@ -70,10 +74,29 @@ LoopFit fitLoop(double period, double seconds, double rate) {
 }
 
 struct VoiceTables {
-    const std::vector<double>& attack;
-    const std::vector<double>& sustain;
-    long long attackFrames;
+    std::vector<double> attack;
+    std::vector<double> sustain;
+    long long attackFrames = 0;
+    double level = 1.0;
 };
+
+// Every tone starts with a short fade-in ahead of its loop, so a note never starts on a jump.
+constexpr double fadeInSeconds = 0.001;
+
+long long attackFrames(const ToneSpec& spec) {
+    return std::llround(std::max(spec.attackSeconds, 2.0 * fadeInSeconds) * synthSampleRate());
+}
+
+void fadeIn(std::vector<double>& signal) {
+    const auto frames = static_cast<std::size_t>(std::llround(fadeInSeconds * synthSampleRate()));
+    for (std::size_t i = 0; i < frames && i < signal.size(); ++i)
+        signal[i] *= static_cast<double>(i) / static_cast<double>(frames);
+}
+
+VoiceTables voiceTables(const ToneSpec& spec, int harmonics, double rootHz, int fromHarmonic, double level) {
+    return {timbreTable(spec.attack, harmonics, rootHz, fromHarmonic),
+            timbreTable(spec.sustain, harmonics, rootHz, fromHarmonic), attackFrames(spec), level};
+}
 
 void addVoice(std::vector<double>& out, long long periods, long long offset, long long loop, const VoiceTables& t) {
     for (long long i = 0; i < static_cast<long long>(out.size()); ++i) {
@@ -85,7 +108,7 @@ void addVoice(std::vector<double>& out, long long periods, long long offset, lon
         }
         double value = (1.0 - morph) * readTable(t.sustain, phase);
         if (morph > 0.0) value += morph * readTable(t.attack, phase);
-        out[static_cast<std::size_t>(i)] += value;
+        out[static_cast<std::size_t>(i)] += t.level * value;
     }
 }
 
@@ -103,19 +126,22 @@ XmSample buildTone(const std::string& name, const ToneSpec& spec) {
     const double rootHz = xmNoteFrequency(spec.rootNote);
     const LoopFit loop = fitLoop(rate / rootHz, spec.loopSeconds, rate);
     const int harmonics = std::max(1, static_cast<int>(highestPartialHz / xmNoteFrequency(spec.topNote + 1)));
-    const std::vector<double> attack = timbreTable(spec.attack, harmonics, rootHz);
-    const std::vector<double> sustain = timbreTable(spec.sustain, harmonics, rootHz);
-    const long long attackFrames = std::llround(spec.attackSeconds * rate);
-    std::vector<double> signal(static_cast<std::size_t>(attackFrames + loop.length), 0.0);
+    const VoiceTables core = voiceTables(spec, harmonics, rootHz, 1, 1.0);
+    std::vector<double> signal(static_cast<std::size_t>(core.attackFrames + loop.length), 0.0);
     NoiseSource random(spec.seed);
-    for (double cents : spec.detuneCents) {
-        const double ratio = detPow2(cents / 1200.0) - 1.0;
-        const long long periods = loop.periods + std::llround(static_cast<double>(loop.periods) * ratio);
-        const long long offset = static_cast<long long>(random.nextBits() % static_cast<std::uint32_t>(loop.length));
-        addVoice(signal, periods, offset, loop.length, {attack, sustain, attackFrames});
+    auto randomOffset = [&] { return static_cast<long long>(random.nextBits() % static_cast<std::uint32_t>(loop.length)); };
+    addVoice(signal, loop.periods, 0, loop.length, core);
+    if (!spec.chorusCents.empty()) {
+        const VoiceTables chorus = voiceTables(spec, harmonics, rootHz, spec.chorusFromHarmonic, spec.chorusLevel);
+        for (double cents : spec.chorusCents) {
+            const double ratio = detPow2(cents / 1200.0) - 1.0;
+            const long long periods = loop.periods + std::llround(static_cast<double>(loop.periods) * ratio);
+            addVoice(signal, periods, randomOffset(), loop.length, chorus);
+        }
     }
+    fadeIn(signal);
     XmSample sample = tunedSample(name, signal, spec.rootNote, 0);
-    sample.loopStart = static_cast<std::uint32_t>(attackFrames);
+    sample.loopStart = static_cast<std::uint32_t>(core.attackFrames);
     sample.loopLength = static_cast<std::uint32_t>(loop.length);
     return sample;
 }
@@ -166,7 +192,8 @@ void makeBass(XmInstrument& in) {
 void makePad(XmInstrument& in) {
     ToneSpec spec;
     spec.loopSeconds = 2.0;
-    spec.detuneCents = {0.0, -9.0, 9.0, -21.0, 21.0};
+    spec.chorusCents = {-7.0, 7.0, -17.0, 17.0};
+    spec.chorusLevel = 0.6;
     spec.sustain = {0.0, 1.0, 0.15, 1900.0};
     spec.attack = spec.sustain;
     addTones(in, {{49, 62}}, spec);
@@ -177,20 +204,20 @@ void makePad(XmInstrument& in) {
 void makeLead(XmInstrument& in) {
     ToneSpec spec;
     spec.loopSeconds = 1.0;
-    spec.detuneCents = {0.0, -8.0, 8.0};
+    spec.chorusCents = {6.0};
+    spec.chorusLevel = 0.4;
     spec.attack = {0.0, 1.0, 0.6, 7500.0};
     spec.sustain = {0.0, 1.0, 0.6, 3200.0};
     spec.attackSeconds = 0.1;
     addTones(in, {{49, 60}, {61, 72}, {73, 86}}, spec);
     in.volumeEnvelope = sustainedEnvelope({{0, 64}, {6, 54}, {20, 48}});
     in.fadeout = 0x600;
-    in.vibrato = {0, 40, 2, 10};
+    in.vibrato = {0, 60, 6, 24};
 }
 
 void makePluck(XmInstrument& in) {
     ToneSpec spec;
-    spec.loopSeconds = 0.5;
-    spec.detuneCents = {-4.0, 4.0};
+    spec.loopSeconds = 0.05;
     spec.attack = {0.0, 1.0, 0.3, 9000.0};
     spec.sustain = {0.0, 1.0, 0.3, 1400.0};
     spec.attackSeconds = 0.2;
