@@ -65,10 +65,13 @@ constexpr int kClipPoolSize = 4096;
 
 class Rasterizer {
 public:
-    Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade)
-        : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade),
-          batch_(std::make_unique<FragmentBatch>()) {
-        clipPool_.resize(kClipPoolSize);
+    Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade,
+               AffineSpanFn affineSpan)
+        : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
+          batch_(storage().batch), clipPool_(storage().clipPool) {
+        batch_->count = 0;
+        batch_->triangles = 0;
+        batch_->contiguous = true;
     }
 
     void triangle(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c, bool pretransformed) {
@@ -248,9 +251,14 @@ private:
         }
     }
 
-    void scan(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+    // Calls sink(y, xLeft, xRight) for every row of pixel centres the triangle covers,
+    // with the span already limited to the viewport.
+    template <class Sink>
+    void scanRows(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, Sink&& sink) {
         const ScreenVertex* v[3] = {&a, &b, &c};
-        std::sort(v, v + 3, [](const ScreenVertex* l, const ScreenVertex* r) { return l->f[1] < r->f[1]; });
+        if (v[1]->f[1] < v[0]->f[1]) std::swap(v[0], v[1]);
+        if (v[2]->f[1] < v[1]->f[1]) std::swap(v[1], v[2]);
+        if (v[1]->f[1] < v[0]->f[1]) std::swap(v[0], v[1]);
         const ScreenVertex& top = *v[0];
         const ScreenVertex& mid = *v[1];
         const ScreenVertex& bot = *v[2];
@@ -261,7 +269,12 @@ private:
         const int64_t cross = static_cast<int64_t>(mid.f[0] - top.f[0]) * (bot.f[1] - top.f[1]) -
                               static_cast<int64_t>(mid.f[1] - top.f[1]) * (bot.f[0] - top.f[0]);
         const bool midLeft = cross < 0;
-        int slot = addPlanes(a, b, c, area);
+        const int64_t left = viewport_.left, right = viewport_.right;
+        auto emit = [&](int y, int64_t xl, int64_t xr) {
+            xl = std::max(xl, left);
+            xr = std::min(xr, right);
+            if (xl < xr) sink(y, static_cast<int>(xl), static_cast<int>(xr));
+        };
         EdgeWalk longEdge;
         longEdge.start(top.f, bot.f, rowTop);
         const int upperEnd = std::min(rowMid, rowBot);
@@ -270,7 +283,7 @@ private:
             EdgeWalk shortEdge;
             shortEdge.start(top.f, mid.f, y);
             for (; y < upperEnd; ++y) {
-                span(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x, slot);
+                emit(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x);
                 shortEdge.next();
                 longEdge.next();
             }
@@ -280,18 +293,52 @@ private:
             EdgeWalk shortEdge;
             shortEdge.start(mid.f, bot.f, y);
             for (; y < rowBot; ++y) {
-                span(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x, slot);
+                emit(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x);
                 shortEdge.next();
                 longEdge.next();
             }
         }
-        (void)slot;
     }
 
-    void span(int y, int64_t xLeft, int64_t xRight, int& slot) {
-        int x = static_cast<int>(std::max<int64_t>(xLeft, viewport_.left));
-        const int end = static_cast<int>(std::min<int64_t>(xRight, viewport_.right));
-        if (x >= end) return;
+    void scan(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        if (affineSpan_ && a.q == b.q && b.q == c.q) {
+            AffineTriangle t = affineSetup(a, b, c, area);
+            scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, x0, x1); });
+            return;
+        }
+        int slot = -1;
+        scanRows(a, b, c, [&](int y, int x0, int x1) {
+            if (slot < 0) slot = addPlanes(a, b, c, area);
+            span(y, x0, x1, slot);
+        });
+    }
+
+    AffineTriangle affineSetup(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        const StageConfig& sc = pipe_.stages[0];
+        const LevelView& lv = sc.texture->levels[0];
+        const float su = static_cast<float>(lv.width) * 256.0f, sv = static_cast<float>(lv.height) * 256.0f;
+        const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float inv = 65536.0f / static_cast<float>(area);
+        AffineTriangle t;
+        t.x0 = a.f[0] * (1.0f / 256.0f);
+        t.y0 = a.f[1] * (1.0f / 256.0f);
+        const int slot = sc.texSlot;
+        const float s0 = a.attr[slot] * su, s1 = b.attr[slot] * su, s2 = c.attr[slot] * su;
+        const float t0 = a.attr[slot + 1] * sv, t1 = b.attr[slot + 1] * sv, t2 = c.attr[slot + 1] * sv;
+        t.s0 = s0;
+        t.sdx = ((s1 - s0) * y2 - (s2 - s0) * y1) * inv;
+        t.sdy = ((s2 - s0) * x1 - (s1 - s0) * x2) * inv;
+        t.t0 = t0;
+        t.tdx = ((t1 - t0) * y2 - (t2 - t0) * y1) * inv;
+        t.tdy = ((t2 - t0) * x1 - (t1 - t0) * x2) * inv;
+        auto channel = [](float v) { return static_cast<uint32_t>(std::lrint(std::clamp(v, 0.0f, 255.0f))); };
+        const float* d = pipe_.diffuseValue;
+        t.diffuse = (channel(d[3]) << 24) | (channel(d[0]) << 16) | (channel(d[1]) << 8) | channel(d[2]);
+        return t;
+    }
+
+    void span(int y, int x, int end, int& slot) {
         FragmentBatch& b = *batch_;
         const int rowBase = y * context_.target.pitch;
         while (x < end) {
@@ -331,12 +378,23 @@ private:
         return 0;
     }
 
+    // Kept from draw to draw: a draw is often a single quad.
+    struct Storage {
+        std::unique_ptr<FragmentBatch> batch = std::make_unique<FragmentBatch>();
+        std::vector<ShadedVertex> clipPool = std::vector<ShadedVertex>(kClipPoolSize);
+    };
+    static Storage& storage() {
+        static thread_local Storage s;
+        return s;
+    }
+
     const PixelContext& context_;
     const PipelineConfig& pipe_;
     ViewportTransform viewport_;
     ShadeBatchFn shade_;
-    std::unique_ptr<FragmentBatch> batch_;
-    std::vector<ShadedVertex> clipPool_;
+    AffineSpanFn affineSpan_;
+    std::unique_ptr<FragmentBatch>& batch_;
+    std::vector<ShadedVertex>& clipPool_;
     int clipUsed_ = 0;
 };
 
@@ -352,6 +410,10 @@ UINT indexAt(const IndexInput& indices, UINT position) {
 }
 
 }  // namespace
+
+AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
+    return kernels_avx2::available() ? kernels_avx2::affineSpanFor(pipe) : kernels_base::affineSpanFor(pipe);
+}
 
 ShadeBatchFn shadeBatchFunction() {
     static const ShadeBatchFn fn = kernels_avx2::available() ? kernels_avx2::shadeBatch : kernels_base::shadeBatch;
@@ -372,7 +434,9 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     processVertices(state, pipe, layout, vertices, viewport, shaded.data());
 
     const PixelContext context{&pipe, target, depth};
-    Rasterizer rasterizer(context, viewport, shadeBatchFunction());
+    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
+    const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
+    Rasterizer rasterizer(context, viewport, shadeBatchFunction(), affine);
     const UINT first = vertices.firstVertex, count = vertices.vertexCount;
     // Vertex n of the primitive stream, or null when it lies outside the declared range.
     auto vertex = [&](UINT n) -> const ShadedVertex* {

@@ -152,16 +152,32 @@ struct PixelContext {
     DepthTarget depth;
 };
 
+// A triangle whose attributes are affine on screen (the same w at every vertex, as with
+// the orthographic overlay): stage 0's texel coordinates times 256 relative to (x0, y0),
+// and its one diffuse colour.
+struct AffineTriangle {
+    float x0, y0;
+    float s0, sdx, sdy;
+    float t0, tdx, tdy;
+    uint32_t diffuse;
+};
+
+// Shades and writes pixels [x0, x1) of row y of an affine triangle in one fused loop.
+using AffineSpanFn = void (*)(const PixelContext&, const AffineTriangle&, int y, int x0, int x1);
+AffineSpanFn affineSpanFunction(const PipelineConfig& pipe);
+
 // Runs the pixel pipeline over a batch and writes the surviving fragments.
 using ShadeBatchFn = void (*)(const PixelContext&, FragmentBatch&);
 ShadeBatchFn shadeBatchFunction();
 
 namespace kernels_base {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 namespace kernels_avx2 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 
