@@ -256,7 +256,9 @@ TEST(ClosingPage, FillsSixteenRowsWithThreeEmptyOnes)
 TEST(AllTexts, EveryCharacterOtherThanSpaceAndNewlineHasAGlyph)
 {
     for (const char* text : {titleDashRule, titleLine, introText, swarmCaption1, swarmCaption2, greetingsList, closingPage})
-        for (const char* c = text; *c != '\0'; ++c)
-            if (*c != ' ' && *c != '\n')
-                EXPECT_GE(glyphIndex(static_cast<unsigned char>(*c)), 0) << "'" << *c << "' in " << text;
+        for (const char* c = text; *c != '\0'; ++c) {
+            if (*c == ' ' || *c == '\n')
+                continue;
+            EXPECT_GE(glyphIndex(static_cast<unsigned char>(*c)), 0) << "'" << *c << "' in " << text;
+        }
 }
