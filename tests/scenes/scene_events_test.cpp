@@ -23,23 +23,17 @@ const SceneLoopSettings SEQUENCE[5] = {
     {8000, 3, false}, {24000, 3, false}, {14500, 2, true}, {61000, 3, true}, {14500, 2, true},
 };
 
-class SceneTimeline : public ::testing::TestWithParam<double> {
-protected:
-    double fps() const { return GetParam(); }
-    double periodMs() const { return 1000.0 / fps(); }
-    // An opacity byte as drawFadedQuad makes it.
-    static int alphaByte(double value) { return static_cast<int>(std::clamp(value, 0.0, 1.0) * 255.0); }
-};
+// An opacity byte as drawFadedQuad makes it.
+int alphaByte(double value)
+{
+    return static_cast<int>(std::clamp(value, 0.0, 1.0) * 255.0);
+}
 
 // The opacity bytes may differ by rounding of the accumulated frame times.
 constexpr int ALPHA_SLACK = 2;
 
-} // namespace
-
-TEST_P(SceneTimeline, ScenesRunTheirDurationsWithTheirClearAndNormalSettings)
+void checkScenesRunTheirDurationsWithTheirClearAndNormalSettings(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
-    const ShowRun& run = fullShowAt(fps());
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_EQ(run.frames.back().scene, 5);
     for (int position = 1; position <= 5; ++position) {
@@ -47,10 +41,10 @@ TEST_P(SceneTimeline, ScenesRunTheirDurationsWithTheirClearAndNormalSettings)
         const SceneLoopSettings& settings = SEQUENCE[position - 1];
         ASSERT_FALSE(frames.empty()) << "scene " << position;
         // The loop ends after the first frame that brings the scene time to its duration.
-        const double expectedFrames = std::ceil(settings.duration / periodMs() - 1e-9);
+        const double expectedFrames = std::ceil(settings.duration / run.periodMs() - 1e-9);
         EXPECT_NEAR(static_cast<double>(frames.size()), expectedFrames, 1.0) << "scene " << position;
         EXPECT_LT(frames.back()->elapsed, settings.duration) << "scene " << position;
-        EXPECT_GE(frames.back()->elapsed + periodMs() + 1.0, settings.duration) << "scene " << position;
+        EXPECT_GE(frames.back()->elapsed + run.periodMs() + 1.0, settings.duration) << "scene " << position;
         for (const RecordedFrame* frame : frames) {
             ASSERT_EQ(frame->clearFlags, settings.clearFlags) << "scene " << position;
             ASSERT_EQ(frame->normalizeNormals, settings.normalizeNormals) << "scene " << position;
@@ -58,10 +52,9 @@ TEST_P(SceneTimeline, ScenesRunTheirDurationsWithTheirClearAndNormalSettings)
     }
 }
 
-TEST_P(SceneTimeline, TitleDrawsTheModelAndTwoCopiesEveryFrame)
+void checkTitleDrawsTheModelAndTwoCopiesEveryFrame(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(1)) {
+    for (const RecordedFrame* frame : run.scene(1)) {
         ASSERT_EQ(frame->meshes.size(), 3u) << "frame " << frame->frameInScene;
         for (const RecordedMesh& mesh : frame->meshes) {
             EXPECT_EQ(mesh.texture0, "envi01Texture");
@@ -78,22 +71,21 @@ TEST_P(SceneTimeline, TitleDrawsTheModelAndTwoCopiesEveryFrame)
     }
 }
 
-TEST_P(SceneTimeline, TitleFadesInShowsTheLogoTypesTheTitleAndFadesOut)
+void checkTitleFadesInShowsTheLogoTypesTheTitleAndFadesOut(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
-    const auto frames = fullShowAt(fps()).scene(1);
+    const auto frames = run.scene(1);
     int firstTyped = 0;
     int firstClosing = 0;
     for (const RecordedFrame* frame : frames) {
         const int k = frame->frameInScene;
         const int drawn = alphaOf(frame->lastQuadDiffuse);
         if (frame->elapsed < 5500) {
-            const double expected = 1.0 - 0.01 * deltaSum(1, k - 1, fps());
+            const double expected = 1.0 - 0.01 * deltaSum(1, k - 1, run.framesPerSecond);
             EXPECT_NEAR(drawn, alphaByte(expected), ALPHA_SLACK) << "opening fade, frame " << k;
         } else {
             if (firstClosing == 0)
                 firstClosing = k;
-            const double expected = 0.005 * deltaSum(firstClosing, k - 1, fps());
+            const double expected = 0.005 * deltaSum(firstClosing, k - 1, run.framesPerSecond);
             EXPECT_NEAR(drawn, alphaByte(expected), ALPHA_SLACK) << "closing fade, frame " << k;
         }
         if (!frame->glyphs.empty() && firstTyped == 0)
@@ -103,16 +95,15 @@ TEST_P(SceneTimeline, TitleFadesInShowsTheLogoTypesTheTitleAndFadesOut)
     }
     // One second of fade-in, two of logo, then one character of each line a frame.
     ASSERT_NE(firstTyped, 0);
-    EXPECT_NEAR(frames[firstTyped - 1]->elapsed, 3000.0, 2.0 * periodMs() + 1.0);
+    EXPECT_NEAR(frames[firstTyped - 1]->elapsed, 3000.0, 2.0 * run.periodMs() + 1.0);
 }
 
-TEST_P(SceneTimeline, IntroFliesInAndZoomsByTheFrameTime)
+void checkIntroFliesInAndZoomsByTheFrameTime(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     double previousFov = 140.0;
     double previousY = -1.5, previousZ = -1.5;
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(2)) {
-        const double d = frameDelta(frame->frameInScene, fps());
+    for (const RecordedFrame* frame : run.scene(2)) {
+        const double d = frameDelta(frame->frameInScene, run.framesPerSecond);
         const double fov = fieldOfViewDegrees(frame->projection);
         const double expectedFov = previousFov > 95.0 ? previousFov - 0.15 * d : previousFov;
         ASSERT_NEAR(fov, expectedFov, 2e-3) << "frame " << frame->frameInScene;
@@ -130,16 +121,15 @@ TEST_P(SceneTimeline, IntroFliesInAndZoomsByTheFrameTime)
     }
     // Both stop at the first value past their bound, by less than one frame's step.
     EXPECT_LE(previousFov, 95.0);
-    EXPECT_GT(previousFov, 95.0 - 0.15 * 100.0 / fps() - 1e-3);
+    EXPECT_GT(previousFov, 95.0 - 0.15 * 100.0 / run.framesPerSecond - 1e-3);
     EXPECT_GE(previousZ, 0.0);
-    EXPECT_LT(previousZ, 0.005 * 100.0 / fps() + 1e-4);
+    EXPECT_LT(previousZ, 0.005 * 100.0 / run.framesPerSecond + 1e-4);
 }
 
-TEST_P(SceneTimeline, IntroSecondModelFrom7000To7999AndPhotographFrom12500To12649)
+void checkIntroSecondModelFrom7000To7999AndPhotographFrom12500To12649(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     int secondModelFrames = 0, photographFrames = 0;
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(2)) {
+    for (const RecordedFrame* frame : run.scene(2)) {
         ASSERT_EQ(frame->meshes.size(), 1u);
         const RecordedMesh& model = frame->meshes[0];
         const bool secondModel = frame->elapsed >= 7000 && frame->elapsed < 8000;
@@ -155,17 +145,16 @@ TEST_P(SceneTimeline, IntroSecondModelFrom7000To7999AndPhotographFrom12500To1264
             EXPECT_EQ(frame->quads.back(), "tarvok1Texture") << "drawn over the fade";
         }
     }
-    EXPECT_NEAR(secondModelFrames, 1000.0 / periodMs(), 1.0);
-    EXPECT_NEAR(photographFrames, 150.0 / periodMs(), 1.0);
+    EXPECT_NEAR(secondModelFrames, 1000.0 / run.periodMs(), 1.0);
+    EXPECT_NEAR(photographFrames, 150.0 / run.periodMs(), 1.0);
 }
 
-TEST_P(SceneTimeline, IntroTypesOneCharacterPerSeventyMillisecondsAndFadesFrom23000)
+void checkIntroTypesOneCharacterPerSeventyMillisecondsAndFadesFrom23000(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     TimedSteps typing{70};
     unsigned typed = 0;
     int fadeStart = 0;
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(2)) {
+    for (const RecordedFrame* frame : run.scene(2)) {
         const int k = frame->frameInScene;
         if (typing.due(frame->elapsed) && typed < INTRO_TEXT_LENGTH)
             ++typed;
@@ -173,14 +162,12 @@ TEST_P(SceneTimeline, IntroTypesOneCharacterPerSeventyMillisecondsAndFadesFrom23
 
         if (frame->elapsed >= 23000 && fadeStart == 0)
             fadeStart = k;
-        const double fade = fadeStart == 0 ? 0.0 : 0.01 * deltaSum(fadeStart, k - 1, fps());
+        const double fade = fadeStart == 0 ? 0.0 : 0.01 * deltaSum(fadeStart, k - 1, run.framesPerSecond);
         if (frame->quads.back() == "fadeTexture") {
             EXPECT_NEAR(alphaOf(frame->lastQuadDiffuse), alphaByte(fade), ALPHA_SLACK) << "frame " << k;
         }
     }
 }
-
-namespace {
 
 // Undoes the swarm's turn to find the place a copy was put at: the copy's world is
 // RotX(a)RotY(b)RotZ(c) T(p) RotX(-a)RotY(-b)RotZ(-c) T(0, 0, distance), so its
@@ -209,17 +196,14 @@ void expectPlace(const Vector3& actual, float x, float y, float z, const char* w
     EXPECT_NEAR(actual.z, z, 2e-3) << what;
 }
 
-} // namespace
-
-TEST_P(SceneTimeline, SwarmAddsACopyEvery300msAndTypesItsCaptionFrom2600)
+void checkSwarmAddsACopyEvery300msAndTypesItsCaptionFrom2600(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     for (int position : {3, 5}) {
         TimedSteps steps{300};
         int copies = 0;
         unsigned typed = 0;
         const char* caption = position == 3 ? swarmCaption1 : swarmCaption2;
-        for (const RecordedFrame* frame : fullShowAt(fps()).scene(position)) {
+        for (const RecordedFrame* frame : run.scene(position)) {
             // The step comes after the copies are drawn, so it shows in the next frame.
             ASSERT_EQ(static_cast<int>(frame->meshes.size()), copies) << "scene " << position << ", " << frame->elapsed;
             if (steps.due(frame->elapsed)) {
@@ -234,10 +218,8 @@ TEST_P(SceneTimeline, SwarmAddsACopyEvery300msAndTypesItsCaptionFrom2600)
     }
 }
 
-TEST_P(SceneTimeline, SwarmRunsDifferInTexturesBackgroundVeilAndCaption)
+void checkSwarmRunsDifferInTexturesBackgroundVeilAndCaption(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
-    const ShowRun& run = fullShowAt(fps());
     for (int position : {3, 5}) {
         const bool first = position == 3;
         for (const RecordedFrame* frame : run.scene(position)) {
@@ -261,9 +243,8 @@ TEST_P(SceneTimeline, SwarmRunsDifferInTexturesBackgroundVeilAndCaption)
     }
 }
 
-TEST_P(SceneTimeline, SwarmCopiesStandAtTheGeneratorsPlaces)
+void checkSwarmCopiesStandAtTheGeneratorsPlaces(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     struct Expected {
         int position;
         float first[3];
@@ -273,10 +254,10 @@ TEST_P(SceneTimeline, SwarmCopiesStandAtTheGeneratorsPlaces)
     const Expected runs[] = {{3, {-4.959f, 3.467f, 1.334f}, {1.500f, 4.169f, 0.724f}},
                              {5, {-1.570f, -3.893f, -4.809f}, {0, 0, 0}}};
     for (const Expected& expected : runs) {
-        for (const RecordedFrame* frame : fullShowAt(fps()).scene(expected.position)) {
+        for (const RecordedFrame* frame : run.scene(expected.position)) {
             if (frame->meshes.size() < 2 || frame->elapsed >= 12000)
                 continue;
-            const double spin = deltaSum(1, frame->frameInScene - 1, fps());
+            const double spin = deltaSum(1, frame->frameInScene - 1, run.framesPerSecond);
             const Vector3 first = copyPlace(frame->meshes[0], 0.003 * spin, 0.0078 * spin, 0.00676 * spin, 7.0);
             expectPlace(first, expected.first[0], expected.first[1], expected.first[2], "first copy");
             if (expected.position == 3) {
@@ -288,33 +269,31 @@ TEST_P(SceneTimeline, SwarmCopiesStandAtTheGeneratorsPlaces)
     }
 }
 
-TEST_P(SceneTimeline, SwarmWidensTheViewFrom12000AndFadesOutFrom13500)
+void checkSwarmWidensTheViewFrom12000AndFadesOutFrom13500(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     for (int position : {3, 5}) {
         double fov = 95.0;
         int fadeStart = 0;
-        for (const RecordedFrame* frame : fullShowAt(fps()).scene(position)) {
+        for (const RecordedFrame* frame : run.scene(position)) {
             const int k = frame->frameInScene;
             if (frame->elapsed >= 12000)
-                fov += 0.3 * frameDelta(k, fps());
+                fov += 0.3 * frameDelta(k, run.framesPerSecond);
             ASSERT_NEAR(fieldOfViewDegrees(frame->projection), fov, 2e-3) << frame->elapsed << " ms";
             // The end fade is raised before it is drawn.
             if (frame->elapsed >= 13500 && fadeStart == 0)
                 fadeStart = k;
-            const double fade = fadeStart == 0 ? 0.0 : 0.01 * deltaSum(fadeStart, k, fps());
+            const double fade = fadeStart == 0 ? 0.0 : 0.01 * deltaSum(fadeStart, k, run.framesPerSecond);
             ASSERT_NEAR(alphaOf(frame->lastQuadDiffuse), alphaByte(fade), ALPHA_SLACK) << frame->elapsed << " ms";
         }
-        EXPECT_NEAR(fov, 170.0, 0.3 * 100.0 / fps() + 1.0);
+        EXPECT_NEAR(fov, 170.0, 0.3 * 100.0 / run.framesPerSecond + 1.0);
     }
 }
 
-TEST_P(SceneTimeline, ClosingTypesTheGreetingsThenTheClosingPageFrom28000)
+void checkClosingTypesTheGreetingsThenTheClosingPageFrom28000(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     TimedSteps steps{70};
     unsigned greetings = 0, closing = 0;
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(4)) {
+    for (const RecordedFrame* frame : run.scene(4)) {
         if (steps.due(frame->elapsed)) {
             if (greetings < GREETINGS_LENGTH)
                 ++greetings;
@@ -330,10 +309,9 @@ TEST_P(SceneTimeline, ClosingTypesTheGreetingsThenTheClosingPageFrom28000)
     }
 }
 
-TEST_P(SceneTimeline, ClosingShowsTheSecondModelFrom25000To29999UnderThe95DegreeCamera)
+void checkClosingShowsTheSecondModelFrom25000To29999UnderThe95DegreeCamera(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(4)) {
+    for (const RecordedFrame* frame : run.scene(4)) {
         ASSERT_EQ(frame->meshes.size(), 1u);
         const RecordedMesh& model = frame->meshes[0];
         const bool second = frame->elapsed >= 25000 && frame->elapsed < 30000;
@@ -347,20 +325,62 @@ TEST_P(SceneTimeline, ClosingShowsTheSecondModelFrom25000To29999UnderThe95Degree
     }
 }
 
-TEST_P(SceneTimeline, ClosingFadesOutFrom58000)
+void checkClosingFadesOutFrom58000(const ShowRun& run)
 {
-    ENTER_SHOW_DATA_OR_SKIP(inData);
     int fadeStart = 0;
-    for (const RecordedFrame* frame : fullShowAt(fps()).scene(4)) {
+    for (const RecordedFrame* frame : run.scene(4)) {
         const int k = frame->frameInScene;
         if (frame->elapsed >= 58000 && fadeStart == 0)
             fadeStart = k;
-        const double fade = fadeStart == 0 ? 0.0 : 0.005 * deltaSum(fadeStart, k, fps());
+        const double fade = fadeStart == 0 ? 0.0 : 0.005 * deltaSum(fadeStart, k, run.framesPerSecond);
         ASSERT_NEAR(alphaOf(frame->lastQuadDiffuse), alphaByte(fade), ALPHA_SLACK) << frame->elapsed << " ms";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SteadyFrameRates, SceneTimeline, ::testing::Values(60.0, 30.0, 144.0),
+void checkGoldenFrames(const ShowRun& run)
+{
+    ASSERT_EQ(run.captures.size(), GOLDEN_MOMENTS.size());
+    for (const GoldenMoment& moment : GOLDEN_MOMENTS)
+        EXPECT_TRUE(matchesGolden(run.captures.at(moment.name), moment.name));
+}
+
+} // namespace
+
+// One test per frame rate, each playing the whole show once: the scenes' lengths and
+// settings, then every scene's timeline; at 60 frames a second also the golden frames.
+class WholeShow : public ::testing::TestWithParam<double> {};
+
+TEST_P(WholeShow, EveryScenePlaysItsTimeline)
+{
+    ENTER_SHOW_DATA_OR_SKIP(inData);
+    const ShowRun& run = fullShowAt(GetParam());
+    EXPECT_EQ(run.exitCode, 1);
+    const std::pair<const char*, void (*)(const ShowRun&)> checks[] = {
+        {"scene lengths and settings", checkScenesRunTheirDurationsWithTheirClearAndNormalSettings},
+        {"title: model and copies", checkTitleDrawsTheModelAndTwoCopiesEveryFrame},
+        {"title: fades, logo, typing", checkTitleFadesInShowsTheLogoTypesTheTitleAndFadesOut},
+        {"intro: fly-in and zoom", checkIntroFliesInAndZoomsByTheFrameTime},
+        {"intro: second model and photograph", checkIntroSecondModelFrom7000To7999AndPhotographFrom12500To12649},
+        {"intro: typing and fade", checkIntroTypesOneCharacterPerSeventyMillisecondsAndFadesFrom23000},
+        {"swarm: copies and caption", checkSwarmAddsACopyEvery300msAndTypesItsCaptionFrom2600},
+        {"swarm: the two runs", checkSwarmRunsDifferInTexturesBackgroundVeilAndCaption},
+        {"swarm: places of the copies", checkSwarmCopiesStandAtTheGeneratorsPlaces},
+        {"swarm: widening and fade", checkSwarmWidensTheViewFrom12000AndFadesOutFrom13500},
+        {"closing: greetings and closing page", checkClosingTypesTheGreetingsThenTheClosingPageFrom28000},
+        {"closing: models and camera", checkClosingShowsTheSecondModelFrom25000To29999UnderThe95DegreeCamera},
+        {"closing: fade", checkClosingFadesOutFrom58000},
+    };
+    for (const auto& [what, check] : checks) {
+        SCOPED_TRACE(what);
+        check(run);
+    }
+    if (GetParam() == GOLDEN_FRAMES_PER_SECOND) {
+        SCOPED_TRACE("golden frames");
+        checkGoldenFrames(run);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SteadyFrameRates, WholeShow, ::testing::Values(60.0, 30.0, 144.0),
                          [](const ::testing::TestParamInfo<double>& info) {
                              return std::to_string(static_cast<int>(info.param)) + "fps";
                          });
