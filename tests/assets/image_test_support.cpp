@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include "image_test_support.h"
 
 #include <pixel_formats.h>
@@ -139,7 +140,8 @@ Rgba toRgba(const DecodedImage& image)
 
 std::string scratchDirectory()
 {
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/image_scratch";
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/image_scratch_" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
     return dir;
 }
