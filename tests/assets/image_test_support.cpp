@@ -1,5 +1,6 @@
-#include <unistd.h>
 #include "image_test_support.h"
+
+#include <unistd.h>
 
 #include <pixel_formats.h>
 #include <png.h>
