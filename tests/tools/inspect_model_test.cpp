@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +28,8 @@ struct ToolRun {
 
 std::string scratch(const std::string& name)
 {
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_model_scratch";
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_model_" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
     return dir + "/" + name;
 }
