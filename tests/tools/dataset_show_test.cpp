@@ -46,8 +46,9 @@ TEST(DataSetAsShown, EveryPictureDecodesWithTheShowsReadersAtItsSize)
         const makedata::DataFile& want = expected.at(file.name);
         EXPECT_EQ(image.width, UINT(want.width)) << file.name;
         EXPECT_EQ(image.height, UINT(want.height)) << file.name;
-        if (file.kind == makedata::FileKind::Jpeg)
+        if (file.kind == makedata::FileKind::Jpeg) {
             EXPECT_EQ(image.format, D3DFMT_X8R8G8B8) << file.name;
+        }
     }
     EXPECT_EQ(pictures, 11 + GLYPH_COUNT);
 }
@@ -80,8 +81,9 @@ TEST(DataSetAsShown, ModelsParseWithTheirOwnUnitNormals)
             const float length = std::sqrt(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz);
             ASSERT_NEAR(length, 1.0f, 1e-3f) << file.name;
         }
-        if (file.name == "glimmora.r3d")
+        if (file.name == "glimmora.r3d") {
             EXPECT_LE(model.indices.size() / 3, 1200u) << "drawn 45 times a frame";
+        }
     }
     EXPECT_EQ(models, 4);
 }
