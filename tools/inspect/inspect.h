@@ -3,6 +3,9 @@
 //     static const bool registered = registerInspectCommand({"name", "ARGS", "what it shows", run});
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 struct InspectCommand {
     const char* name;    // the first argument that selects it, e.g. "image"
     const char* args;    // what follows the name, for the usage text, e.g. "FILE"
@@ -13,3 +16,6 @@ struct InspectCommand {
 };
 
 bool registerInspectCommand(const InspectCommand& command);
+
+// SHA-256, as lower-case hex, of `rows` rows of `rowBytes` bytes each, `pitch` bytes apart.
+std::string sha256OfRows(const unsigned char* first, size_t rowBytes, size_t pitch, size_t rows);

@@ -8,8 +8,6 @@
 #include <image.h>
 #include <pixel_formats.h>
 
-#include <openssl/evp.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,27 +27,6 @@ int mipLevelCount(const DecodedImage& image)
         ++levels;
     }
     return levels;
-}
-
-std::string rowsSha256(const DecodedImage& image)
-{
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!context || !EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr))
-        return {};
-    const UINT rows = imageRowCount(image);
-    for (UINT y = 0; y < rows; ++y)
-        EVP_DigestUpdate(context.get(), image.pixels + size_t{y} * image.pitch, image.pitch);
-    if (!EVP_DigestFinal_ex(context.get(), digest, &length))
-        return {};
-    std::string hex;
-    char pair[3];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
 }
 
 int inspectImage(int argc, char** argv)
@@ -76,7 +53,7 @@ int inspectImage(int argc, char** argv)
         return 1;
     }
     std::printf("format=%s width=%u height=%u pitch=%u levels=%d sha256=%s\n", pixelformat::formatName(image.format),
-                image.width, image.height, image.pitch, mipLevelCount(image), rowsSha256(image).c_str());
+                image.width, image.height, image.pitch, mipLevelCount(image), sha256OfRows(image.pixels, image.pitch, image.pitch, imageRowCount(image)).c_str());
     return 0;
 }
 
