@@ -18,12 +18,6 @@
 namespace raster {
 namespace {
 
-int64_t floorDiv(int64_t a, int64_t b) {
-    int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-    return q;
-}
-
 // Rows y of pixel centres on or below y256 / 256: ceil(y256 / 256).
 inline int ceilRow(int32_t y256) { return (y256 + 255) >> 8; }
 
@@ -36,14 +30,20 @@ struct EdgeWalk {
     int64_t stepX;
     int64_t stepRemainder;
 
+    // Quotients come from double division (exact inputs below 2^53) and are then put right
+    // with the remainders, which keeps the walk exact without integer division.
     void start(const int32_t* a, const int32_t* b, int row) {
         const int64_t dx = b[0] - a[0], dy = b[1] - a[1];
         denom = 256 * dy;
         const int64_t numerator = static_cast<int64_t>(a[0]) * dy + (static_cast<int64_t>(row) * 256 - a[1]) * dx;
-        x = -floorDiv(-numerator, denom);
+        x = static_cast<int64_t>(std::ceil(static_cast<double>(numerator) / static_cast<double>(denom)));
         remainder = x * denom - numerator;
-        stepX = floorDiv(dx, dy);
+        while (remainder < 0) ++x, remainder += denom;
+        while (remainder >= denom) --x, remainder -= denom;
+        stepX = static_cast<int64_t>(std::floor(static_cast<double>(dx) / static_cast<double>(dy)));
         stepRemainder = 256 * (dx - stepX * dy);
+        while (stepRemainder < 0) --stepX, stepRemainder += denom;
+        while (stepRemainder >= denom) ++stepX, stepRemainder -= denom;
     }
     void next() {
         x += stepX;
@@ -211,9 +211,13 @@ private:
         plane(a.q, b.q, c.q, p.qdx, p.qdy);
         plane(0.0f, b.q, 0.0f, p.b1dx, p.b1dy);
         plane(0.0f, 0.0f, c.q, p.b2dx, p.b2dy);
-        p.attr[0] = a.attr;
-        p.attr[1] = pipe_.flatShade ? a.attr : b.attr;
-        p.attr[2] = pipe_.flatShade ? a.attr : c.attr;
+        for (int k = 0; k < pipe_.interpCount; ++k) {
+            const int slot = pipe_.interpSlots[k];
+            const bool flat = pipe_.flatShade && slot < kFirstTexSlot;  // colours from the first vertex
+            p.attrBase[k] = a.attr[slot];
+            p.attrD1[k] = flat ? 0.0f : b.attr[slot] - a.attr[slot];
+            p.attrD2[k] = flat ? 0.0f : c.attr[slot] - a.attr[slot];
+        }
         if (pipe_.perTriangleLod) chooseLevels(p, a, b, c, x1, y1, x2, y2, inv);
         return batch_->triangles++;
     }
@@ -432,6 +436,7 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     static thread_local std::vector<ShadedVertex> shaded;
     if (shaded.size() < vertices.vertexCount) shaded.resize(vertices.vertexCount);
     processVertices(state, pipe, layout, vertices, viewport, shaded.data());
+    listInterpolants(pipe);
 
     const PixelContext context{&pipe, target, depth};
     // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.

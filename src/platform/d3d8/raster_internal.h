@@ -76,7 +76,14 @@ struct PipelineConfig {
     bool flushPerTriangle = false;  // the pixel stage reads what earlier fragments wrote
     bool perTriangleLod = false;    // mip-mapping: level chosen per triangle
     DWORD cullMode = D3DCULL_CCW;
+    // Attributes interpolated per pixel, and where each slot sits in that list (-1: not).
+    int interpCount = 0;
+    int interpSlots[kMaxAttrs] = {};
+    int interpIndex[kMaxAttrs] = {};
 };
+
+// Fills the interpolated-attribute list once the draw's vertices are known.
+void listInterpolants(PipelineConfig& pipe);
 
 // A vertex after transformation: clip-space position, outcode, screen position in 1/256
 // pixel for vertices inside the guard band, and its attributes.
@@ -130,7 +137,9 @@ struct TrianglePlanes {
     float z0, zdx, zdy;
     float q0, qdx, qdy;
     float b1dx, b1dy, b2dx, b2dy;
-    const float* attr[3];
+    float attrBase[kMaxAttrs];  // per interpolated attribute: value at vertex 0, and
+    float attrD1[kMaxAttrs];    // the differences to vertices 1 and 2
+    float attrD2[kMaxAttrs];
     int mipLevel[kMaxStages];
     float mipBlend[kMaxStages];
 };

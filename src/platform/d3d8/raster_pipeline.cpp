@@ -136,6 +136,28 @@ PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, co
     return pc;
 }
 
+void listInterpolants(PipelineConfig& pipe) {
+    int n = 0;
+    for (int& index : pipe.interpIndex) index = -1;
+    auto add = [&](int slot) {
+        pipe.interpIndex[slot] = n;
+        pipe.interpSlots[n++] = slot;
+    };
+    if (!pipe.constDiffuse) {
+        for (int k = 0; k < 4; ++k) add(kDiffuseSlot + k);
+    }
+    if (pipe.needSpecular && !pipe.constSpecular) {
+        for (int k = 0; k < 3; ++k) add(kSpecularSlot + k);
+    }
+    for (int st = 0; st < pipe.stageCount; ++st) {
+        if (pipe.stages[st].sampled) {
+            add(pipe.stages[st].texSlot);
+            add(pipe.stages[st].texSlot + 1);
+        }
+    }
+    pipe.interpCount = n;
+}
+
 ViewportTransform viewportTransform(const D3DVIEWPORT8& vp) {
     constexpr float kGuard = 8192.0f;  // pixels either side of the target's origin
     ViewportTransform t;
