@@ -9,7 +9,9 @@
 // pixel along it exactly once.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -415,13 +417,32 @@ UINT indexAt(const IndexInput& indices, UINT position) {
 
 }  // namespace
 
+int kernelLevel() {
+    static const int level = [] {
+        int best = kernels_avx512::available() ? 2 : kernels_avx2::available() ? 1 : 0;
+        if (const char* cap = std::getenv("TOVIRA_RASTER_ISA")) {
+            const std::string name = cap;
+            best = std::min(best, name == "base" ? 0 : name == "avx2" ? 1 : 2);
+        }
+        return best;
+    }();
+    return level;
+}
+
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
-    return kernels_avx2::available() ? kernels_avx2::affineSpanFor(pipe) : kernels_base::affineSpanFor(pipe);
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::affineSpanFor(pipe);
+    case 1: return kernels_avx2::affineSpanFor(pipe);
+    default: return kernels_base::affineSpanFor(pipe);
+    }
 }
 
 ShadeBatchFn shadeBatchFunction() {
-    static const ShadeBatchFn fn = kernels_avx2::available() ? kernels_avx2::shadeBatch : kernels_base::shadeBatch;
-    return fn;
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::shadeBatch;
+    case 1: return kernels_avx2::shadeBatch;
+    default: return kernels_base::shadeBatch;
+    }
 }
 
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,

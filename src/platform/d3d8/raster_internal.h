@@ -189,5 +189,14 @@ void shadeBatch(const PixelContext& context, FragmentBatch& batch);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
+namespace kernels_avx512 {
+void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
+bool available();
+}
+
+// Which build of the pixel pipeline runs: 0 for any x86-64, 1 for AVX2, 2 for AVX-512.
+// TOVIRA_RASTER_ISA=base|avx2|avx512 in the environment caps it (for comparisons).
+int kernelLevel();
 
 }  // namespace raster
