@@ -93,6 +93,42 @@ public:
 
     void finish() { flush(); }
 
+    // Two triangles that together are a screen-aligned rectangle with one attribute plane (an
+    // overlay quad) are drawn as the rectangle: one run per row instead of two split at the
+    // diagonal. Both triangles would cover exactly these pixels, each once. False when the
+    // four vertices are not such a rectangle.
+    bool rectangle(const ShadedVertex* v0, const ShadedVertex* v1, const ShadedVertex* v2, const ShadedVertex* v3) {
+        if (!affineSpan_) return false;
+        const ShadedVertex* v[4] = {v0, v1, v2, v3};
+        for (const ShadedVertex* p : v) {
+            if (p->outcode & kClipMask || p->q != v0->q) return false;
+        }
+        const int32_t xs[2] = {std::min({v0->fx, v1->fx, v2->fx, v3->fx}), std::max({v0->fx, v1->fx, v2->fx, v3->fx})};
+        const int32_t ys[2] = {std::min({v0->fy, v1->fy, v2->fy, v3->fy}), std::max({v0->fy, v1->fy, v2->fy, v3->fy})};
+        int corners = 0;
+        for (const ShadedVertex* p : v) {
+            if ((p->fx != xs[0] && p->fx != xs[1]) || (p->fy != ys[0] && p->fy != ys[1])) return false;
+            corners |= 1 << ((p->fx == xs[1]) + 2 * (p->fy == ys[1]));
+        }
+        if (corners != 15) return false;
+        // The fan 0-1-2, 0-2-3 must go round the rectangle, not across it.
+        const ScreenVertex a = screenOf(*v0), b = screenOf(*v1), c = screenOf(*v2), d = screenOf(*v3);
+        const int64_t area1 = static_cast<int64_t>(b.f[0] - a.f[0]) * (c.f[1] - a.f[1]) -
+                              static_cast<int64_t>(c.f[0] - a.f[0]) * (b.f[1] - a.f[1]);
+        const int64_t area2 = static_cast<int64_t>(c.f[0] - a.f[0]) * (d.f[1] - a.f[1]) -
+                              static_cast<int64_t>(d.f[0] - a.f[0]) * (c.f[1] - a.f[1]);
+        if (area1 == 0 || (area1 > 0) != (area2 > 0)) return false;
+        if (pipe_.cullMode == D3DCULL_CCW && area1 < 0) return true;
+        if (pipe_.cullMode == D3DCULL_CW && area1 > 0) return true;
+        const AffineTriangle t = affineSetup(a, b, c, area1);
+        const AffineTriangle t2 = affineSetup(a, c, d, area2);
+        if (t.sdx != t2.sdx || t.sdy != t2.sdy || t.tdx != t2.tdx || t.tdy != t2.tdy) return false;
+        const int top = std::max(ceilRow(ys[0]), viewport_.top), bottom = std::min(ceilRow(ys[1]), viewport_.bottom);
+        const int left = std::max(ceilRow(xs[0]), viewport_.left), right = std::min(ceilRow(xs[1]), viewport_.right);
+        for (int y = top; y < bottom && left < right; ++y) affineSpan_(context_, t, y, left, right);
+        return true;
+    }
+
 private:
     static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
 
@@ -470,6 +506,18 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
         if (index < first || index - first >= count) return nullptr;
         return &shaded[index - first];
     };
+    if (primCount == 2 && !layout.pretransformed && type != D3DPT_TRIANGLELIST) {
+        const ShadedVertex* v0 = vertex(0);
+        const ShadedVertex* v1 = vertex(1);
+        const ShadedVertex* v2 = vertex(2);
+        const ShadedVertex* v3 = vertex(3);
+        // A strip 0-1-2, 2-1-3 goes round as the fan 0-1-3-2.
+        if (v0 && v1 && v2 && v3 &&
+            (type == D3DPT_TRIANGLEFAN ? rasterizer.rectangle(v0, v1, v2, v3) : rasterizer.rectangle(v0, v1, v3, v2))) {
+            rasterizer.finish();
+            return;
+        }
+    }
     for (UINT i = 0; i < primCount; ++i) {
         const ShadedVertex *a, *b, *c;
         if (type == D3DPT_TRIANGLELIST) {
