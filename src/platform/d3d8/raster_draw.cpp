@@ -518,6 +518,30 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
             return;
         }
     }
+    if (type == D3DPT_TRIANGLELIST && indices.data) {
+        // The meshes' case: read the indices straight, one range check per vertex.
+        const UINT offset = first - indices.baseVertex;  // index value of shaded[0]
+        auto listVertex = [&](UINT index) -> const ShadedVertex* {
+            const UINT k = index - offset;
+            return k < count ? &shaded[k] : nullptr;
+        };
+        for (UINT i = 0; i < primCount; ++i) {
+            UINT idx[3];
+            if (indices.is32) {
+                std::memcpy(idx, indices.data + (static_cast<size_t>(start) + 3 * i) * 4, 12);
+            } else {
+                uint16_t small[3];
+                std::memcpy(small, indices.data + (static_cast<size_t>(start) + 3 * i) * 2, 6);
+                idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
+            }
+            const ShadedVertex* a = listVertex(idx[0]);
+            const ShadedVertex* b = listVertex(idx[1]);
+            const ShadedVertex* c = listVertex(idx[2]);
+            if (a && b && c) rasterizer.triangle(a, b, c, layout.pretransformed);
+        }
+        rasterizer.finish();
+        return;
+    }
     for (UINT i = 0; i < primCount; ++i) {
         const ShadedVertex *a, *b, *c;
         if (type == D3DPT_TRIANGLELIST) {

@@ -2,6 +2,7 @@
 // configuration, the processed vertex, and the fragment batch the pixel kernels work on.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "raster.h"
@@ -118,7 +119,33 @@ struct ViewportTransform {
 };
 
 ViewportTransform viewportTransform(const D3DVIEWPORT8& vp);
-void finishVertex(ShadedVertex& v, const ViewportTransform& t);  // outcode and screen position
+
+// Outcode and, for vertices inside every clipping plane, the screen position.
+inline void finishVertex(ShadedVertex& v, const ViewportTransform& t) {
+    const float x = v.clip[0], y = v.clip[1], z = v.clip[2], w = v.clip[3];
+    uint32_t oc = 0;
+    if (x < -w) oc |= OutLeft;
+    if (x > w) oc |= OutRight;
+    if (y < -w) oc |= OutBottom;
+    if (y > w) oc |= OutTop;
+    if (z < 0.0f) oc |= OutNear;
+    if (z > w) oc |= OutFar;
+    if (x < t.guardLeft * w) oc |= OutGuardLeft;
+    if (x > t.guardRight * w) oc |= OutGuardRight;
+    if (y < t.guardBottom * w) oc |= OutGuardBottom;
+    if (y > t.guardTop * w) oc |= OutGuardTop;
+    if (!(w >= 1e-6f)) oc |= OutW;  // also catches NaN
+    v.outcode = oc;
+    if (oc & kClipMask) return;
+    const float rw = 1.0f / w;
+    v.sx = t.x + (x * rw + 1.0f) * t.halfW;
+    v.sy = t.y + (1.0f - y * rw) * t.halfH;
+    v.sz = t.minZ + z * rw * t.rangeZ;
+    v.q = rw;
+    v.fx = static_cast<int32_t>(lrintf(v.sx * 256.0f));
+    v.fy = static_cast<int32_t>(lrintf(v.sy * 256.0f));
+}
+
 
 PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
                              const DepthTarget& depth);

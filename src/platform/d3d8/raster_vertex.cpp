@@ -257,7 +257,7 @@ void lightVertex(const VertexSetup& v, const Vec3& position, const Vec3& normal,
 }
 
 // Texture coordinates of one stage, selected or generated, through the texture transform.
-void stageCoordinates(const StageConfig& sc, const Mat4& texMatrix, const FvfLayout& layout, const uint8_t* vertex,
+inline __attribute__((always_inline)) void stageCoordinates(const StageConfig& sc, const Mat4& texMatrix, const FvfLayout& layout, const uint8_t* vertex,
                       const Vec3& camPos, const Vec3& normal, float* out) {
     float c[4] = {0, 0, 0, 0};
     int count = 2;
@@ -372,7 +372,8 @@ void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayo
         if (setup.lighting) {
             lightVertex(setup, camPos, normal, hasDiffuse, diffuse, hasSpecular, specular, pipe.specularEnable,
                         v.attr + kDiffuseSlot, v.attr + kSpecularSlot);
-        } else {
+        } else if (hasDiffuse || hasSpecular || i == 0) {
+            // Without colours in the format every vertex has the first one's white and black.
             colourToFloats(diffuse, v.attr + kDiffuseSlot);
             float spec[4];
             colourToFloats(specular, spec);
