@@ -481,6 +481,77 @@ ShadeBatchFn shadeBatchFunction() {
     }
 }
 
+namespace {
+
+// Vertex n of the primitive stream, or null when it lies outside the declared range.
+struct VertexStream {
+    const ShadedVertex* shaded;
+    const IndexInput& indices;
+    UINT start, first, count;
+
+    const ShadedVertex* operator()(UINT n) const {
+        const UINT index = indices.data ? indices.baseVertex + indexAt(indices, start + n) : start + n;
+        if (index < first || index - first >= count) return nullptr;
+        return &shaded[index - first];
+    }
+};
+
+// The meshes' case, an indexed list: indices read straight, one range check per vertex.
+void drawIndexedList(Rasterizer& rasterizer, const VertexStream& stream, UINT primCount, bool pretransformed) {
+    const IndexInput& indices = stream.indices;
+    const UINT offset = stream.first - indices.baseVertex;  // index value of shaded[0]
+    auto vertex = [&](UINT index) -> const ShadedVertex* {
+        const UINT k = index - offset;
+        return k < stream.count ? &stream.shaded[k] : nullptr;
+    };
+    for (UINT i = 0; i < primCount; ++i) {
+        UINT idx[3];
+        const size_t position = static_cast<size_t>(stream.start) + 3 * i;
+        if (indices.is32) {
+            std::memcpy(idx, indices.data + position * 4, 12);
+        } else {
+            uint16_t small[3];
+            std::memcpy(small, indices.data + position * 2, 6);
+            idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
+        }
+        const ShadedVertex* a = vertex(idx[0]);
+        const ShadedVertex* b = vertex(idx[1]);
+        const ShadedVertex* c = vertex(idx[2]);
+        if (a && b && c) rasterizer.triangle(a, b, c, pretransformed);
+    }
+}
+
+// Two triangles of a fan or strip that make an overlay rectangle go as one.
+bool drawAsRectangle(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMITIVETYPE type) {
+    const ShadedVertex* v0 = vertex(0);
+    const ShadedVertex* v1 = vertex(1);
+    const ShadedVertex* v2 = vertex(2);
+    const ShadedVertex* v3 = vertex(3);
+    if (!v0 || !v1 || !v2 || !v3) return false;
+    // A strip 0-1-2, 2-1-3 goes round as the fan 0-1-3-2.
+    return type == D3DPT_TRIANGLEFAN ? rasterizer.rectangle(v0, v1, v2, v3) : rasterizer.rectangle(v0, v1, v3, v2);
+}
+
+void drawTriangles(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMITIVETYPE type, UINT primCount,
+                   bool pretransformed) {
+    for (UINT i = 0; i < primCount; ++i) {
+        const ShadedVertex *a, *b, *c;
+        if (type == D3DPT_TRIANGLELIST) {
+            a = vertex(3 * i), b = vertex(3 * i + 1), c = vertex(3 * i + 2);
+        } else if (type == D3DPT_TRIANGLESTRIP) {
+            // Every other triangle of a strip is turned round to keep the winding.
+            a = vertex(i);
+            b = vertex(i & 1 ? i + 2 : i + 1);
+            c = vertex(i & 1 ? i + 1 : i + 2);
+        } else {
+            a = vertex(0), b = vertex(i + 1), c = vertex(i + 2);
+        }
+        if (a && b && c) rasterizer.triangle(a, b, c, pretransformed);
+    }
+}
+
+}  // namespace
+
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
                     D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
                     UINT primCount) {
@@ -499,62 +570,13 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
     const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
     Rasterizer rasterizer(context, viewport, shadeBatchFunction(), affine);
-    const UINT first = vertices.firstVertex, count = vertices.vertexCount;
-    // Vertex n of the primitive stream, or null when it lies outside the declared range.
-    auto vertex = [&](UINT n) -> const ShadedVertex* {
-        UINT index = indices.data ? indices.baseVertex + indexAt(indices, start + n) : start + n;
-        if (index < first || index - first >= count) return nullptr;
-        return &shaded[index - first];
-    };
-    if (primCount == 2 && !layout.pretransformed && type != D3DPT_TRIANGLELIST) {
-        const ShadedVertex* v0 = vertex(0);
-        const ShadedVertex* v1 = vertex(1);
-        const ShadedVertex* v2 = vertex(2);
-        const ShadedVertex* v3 = vertex(3);
-        // A strip 0-1-2, 2-1-3 goes round as the fan 0-1-3-2.
-        if (v0 && v1 && v2 && v3 &&
-            (type == D3DPT_TRIANGLEFAN ? rasterizer.rectangle(v0, v1, v2, v3) : rasterizer.rectangle(v0, v1, v3, v2))) {
-            rasterizer.finish();
-            return;
-        }
-    }
+    const VertexStream stream{shaded.data(), indices, start, vertices.firstVertex, vertices.vertexCount};
+    const bool pretransformed = layout.pretransformed;
     if (type == D3DPT_TRIANGLELIST && indices.data) {
-        // The meshes' case: read the indices straight, one range check per vertex.
-        const UINT offset = first - indices.baseVertex;  // index value of shaded[0]
-        auto listVertex = [&](UINT index) -> const ShadedVertex* {
-            const UINT k = index - offset;
-            return k < count ? &shaded[k] : nullptr;
-        };
-        for (UINT i = 0; i < primCount; ++i) {
-            UINT idx[3];
-            if (indices.is32) {
-                std::memcpy(idx, indices.data + (static_cast<size_t>(start) + 3 * i) * 4, 12);
-            } else {
-                uint16_t small[3];
-                std::memcpy(small, indices.data + (static_cast<size_t>(start) + 3 * i) * 2, 6);
-                idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
-            }
-            const ShadedVertex* a = listVertex(idx[0]);
-            const ShadedVertex* b = listVertex(idx[1]);
-            const ShadedVertex* c = listVertex(idx[2]);
-            if (a && b && c) rasterizer.triangle(a, b, c, layout.pretransformed);
-        }
-        rasterizer.finish();
-        return;
-    }
-    for (UINT i = 0; i < primCount; ++i) {
-        const ShadedVertex *a, *b, *c;
-        if (type == D3DPT_TRIANGLELIST) {
-            a = vertex(3 * i), b = vertex(3 * i + 1), c = vertex(3 * i + 2);
-        } else if (type == D3DPT_TRIANGLESTRIP) {
-            // Every other triangle of a strip is turned round to keep the winding.
-            a = vertex(i);
-            b = vertex(i & 1 ? i + 2 : i + 1);
-            c = vertex(i & 1 ? i + 1 : i + 2);
-        } else {
-            a = vertex(0), b = vertex(i + 1), c = vertex(i + 2);
-        }
-        if (a && b && c) rasterizer.triangle(a, b, c, layout.pretransformed);
+        drawIndexedList(rasterizer, stream, primCount, pretransformed);
+    } else if (!(primCount == 2 && !pretransformed && type != D3DPT_TRIANGLELIST &&
+                 drawAsRectangle(rasterizer, stream, type))) {
+        drawTriangles(rasterizer, stream, type, primCount, pretransformed);
     }
     rasterizer.finish();
 }

@@ -52,13 +52,8 @@ void configureSampler(StageConfig& stage, const DWORD* ts) {
     stage.maxMipLevel = static_cast<int>(ts[D3DTSS_MAXMIPLEVEL]);
 }
 
-}  // namespace
-
-PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
-                             const DepthTarget& depth) {
-    (void)layout;
-    PipelineConfig pc;
-    const DWORD* rs = state.renderStates;
+// Depth, alpha test, blending and culling: everything after the texture stages.
+void configureOutput(PipelineConfig& pc, const DWORD* rs, const ColourTarget& target, const DepthTarget& depth) {
     pc.specularEnable = rs[D3DRS_SPECULARENABLE] != FALSE;
     pc.tfactor = rs[D3DRS_TEXTUREFACTOR];
     pc.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth.values != nullptr;
@@ -84,49 +79,59 @@ PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, co
     pc.targetAlpha = target.hasAlpha;
     pc.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     pc.cullMode = rs[D3DRS_CULLMODE];
+}
 
+// One stage of the cascade; false when the cascade ends before it.
+bool configureStage(PipelineConfig& pc, const DrawState& state, int stage, int& slot) {
+    const DWORD* ts = state.stageStates[stage];
+    StageConfig& sc = pc.stages[stage];
+    sc.colorOp = ts[D3DTSS_COLOROP];
+    if (!isSupportedOp(sc.colorOp)) return false;  // DISABLE ends the cascade, and so does what we cannot do
+    sc.colorArg[0] = ts[D3DTSS_COLORARG0];
+    sc.colorArg[1] = ts[D3DTSS_COLORARG1];
+    sc.colorArg[2] = ts[D3DTSS_COLORARG2];
+    const bool bound = state.textures[stage].levelCount > 0;
+    // A colour operation that reads a texture nobody bound ends the cascade here.
+    if (!bound && readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE)) return false;
+    sc.alphaOp = ts[D3DTSS_ALPHAOP];
+    if (sc.alphaOp != D3DTOP_DISABLE && !isSupportedOp(sc.alphaOp)) sc.alphaOp = D3DTOP_DISABLE;
+    sc.alphaArg[0] = ts[D3DTSS_ALPHAARG0];
+    sc.alphaArg[1] = ts[D3DTSS_ALPHAARG1];
+    sc.alphaArg[2] = ts[D3DTSS_ALPHAARG2];
+    sc.resultArg = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
+    const bool alphaOn = sc.alphaOp != D3DTOP_DISABLE;
+    const bool readsTexture =
+        readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.colorOp) ||
+        (alphaOn && (readsSource(sc.alphaOp, sc.alphaArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.alphaOp)));
+    if (readsTexture && bound) {
+        sc.sampled = true;
+        sc.texture = &state.textures[stage];
+        sc.texSlot = slot;
+        slot += 2;
+        configureSampler(sc, ts);
+        sc.texCoordIndex = ts[D3DTSS_TEXCOORDINDEX];
+        sc.transformFlags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+        const bool mips = sc.mipFilter != D3DTEXF_NONE && sc.texture->levelCount > 1;
+        if (mips || sc.magFilter != sc.minFilter) pc.perTriangleLod = true;
+    } else if (readsTexture) {
+        sc.readsMissingTexture = true;
+    }
+    if (readsSource(sc.colorOp, sc.colorArg, D3DTA_SPECULAR) ||
+        (alphaOn && readsSource(sc.alphaOp, sc.alphaArg, D3DTA_SPECULAR))) {
+        pc.needSpecular = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+PipelineConfig buildPipeline(const DrawState& state, const FvfLayout&, const ColourTarget& target,
+                             const DepthTarget& depth) {
+    PipelineConfig pc;
+    configureOutput(pc, state.renderStates, target, depth);
     int slot = kFirstTexSlot;
     int stage = 0;
-    for (; stage < state.stageLimit; ++stage) {
-        const DWORD* ts = state.stageStates[stage];
-        StageConfig& sc = pc.stages[stage];
-        sc.colorOp = ts[D3DTSS_COLOROP];
-        if (!isSupportedOp(sc.colorOp)) break;  // DISABLE ends the cascade, and so does what we cannot do
-        sc.colorArg[0] = ts[D3DTSS_COLORARG0];
-        sc.colorArg[1] = ts[D3DTSS_COLORARG1];
-        sc.colorArg[2] = ts[D3DTSS_COLORARG2];
-        const bool bound = state.textures[stage].levelCount > 0;
-        // A colour operation that reads a texture nobody bound ends the cascade here.
-        if (!bound && readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE)) break;
-        sc.alphaOp = ts[D3DTSS_ALPHAOP];
-        if (sc.alphaOp != D3DTOP_DISABLE && !isSupportedOp(sc.alphaOp)) sc.alphaOp = D3DTOP_DISABLE;
-        sc.alphaArg[0] = ts[D3DTSS_ALPHAARG0];
-        sc.alphaArg[1] = ts[D3DTSS_ALPHAARG1];
-        sc.alphaArg[2] = ts[D3DTSS_ALPHAARG2];
-        sc.resultArg = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
-        const bool readsTexture =
-            readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.colorOp) ||
-            (sc.alphaOp != D3DTOP_DISABLE &&
-             (readsSource(sc.alphaOp, sc.alphaArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.alphaOp)));
-        if (readsTexture && bound) {
-            sc.sampled = true;
-            sc.texture = &state.textures[stage];
-            sc.texSlot = slot;
-            slot += 2;
-            configureSampler(sc, ts);
-            sc.texCoordIndex = ts[D3DTSS_TEXCOORDINDEX];
-            sc.transformFlags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
-            const bool mips = sc.mipFilter != D3DTEXF_NONE && sc.texture->levelCount > 1;
-            if (mips || sc.magFilter != sc.minFilter) pc.perTriangleLod = true;
-        } else if (readsTexture) {
-            sc.readsMissingTexture = true;
-        }
-        auto readsSpecular = [&](DWORD op, const DWORD args[3]) { return readsSource(op, args, D3DTA_SPECULAR); };
-        if (readsSpecular(sc.colorOp, sc.colorArg) ||
-            (sc.alphaOp != D3DTOP_DISABLE && readsSpecular(sc.alphaOp, sc.alphaArg))) {
-            pc.needSpecular = true;
-        }
-    }
+    while (stage < state.stageLimit && configureStage(pc, state, stage, slot)) ++stage;
     pc.stageCount = stage;
     pc.attrCount = slot;
     if (pc.specularEnable) pc.needSpecular = true;
