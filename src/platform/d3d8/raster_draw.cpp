@@ -139,8 +139,7 @@ private:
         batch_->contiguous = true;
     }
 
-    // Sutherland-Hodgman in clip space. New vertices are always interpolated from the
-    // inside end of an edge, so two triangles sharing an edge produce the same point.
+    // Sutherland-Hodgman in clip space against the planes the outcodes name.
     void clipAndDraw(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c) {
         // Clipped vertices live until the triangles that use them have been shaded.
         if (batch_->triangles == 0) clipUsed_ = 0;
@@ -148,76 +147,77 @@ private:
             flush();
             clipUsed_ = 0;
         }
-        const int attrs = pipe_.attrCount;
-        ShadedVertex* polygon[2][12];
-        int count = 3;
-        polygon[0][0] = const_cast<ShadedVertex*>(a);
-        polygon[0][1] = const_cast<ShadedVertex*>(b);
-        polygon[0][2] = const_cast<ShadedVertex*>(c);
-        int cur = 0;
         const ViewportTransform& t = viewport_;
         const float planes[7][4] = {
-            {0, 0, 1, 0},                 // near: z >= 0
-            {0, 0, -1, 1},                // far: z <= w
-            {0, 0, 0, 1},                 // w > 0 (tested against a small epsilon)
-            {1, 0, 0, -t.guardLeft},      // x >= guardLeft * w
-            {-1, 0, 0, t.guardRight},     // x <= guardRight * w
-            {0, 1, 0, -t.guardBottom},    // y >= guardBottom * w
-            {0, -1, 0, t.guardTop},       // y <= guardTop * w
+            {0, 0, 1, 0},               // near: z >= 0
+            {0, 0, -1, 1},              // far: z <= w
+            {0, 0, 0, 1},               // w > 0 (tested against a small epsilon)
+            {1, 0, 0, -t.guardLeft},    // x >= guardLeft * w
+            {-1, 0, 0, t.guardRight},   // x <= guardRight * w
+            {0, 1, 0, -t.guardBottom},  // y >= guardBottom * w
+            {0, -1, 0, t.guardTop},     // y <= guardTop * w
         };
         const uint32_t planeBits[7] = {OutNear, OutFar, OutW, OutGuardLeft, OutGuardRight, OutGuardBottom, OutGuardTop};
         const uint32_t all = a->outcode | b->outcode | c->outcode;
+        ShadedVertex* polygon[2][12] = {{const_cast<ShadedVertex*>(a), const_cast<ShadedVertex*>(b),
+                                         const_cast<ShadedVertex*>(c)}};
+        int count = 3, cur = 0;
         for (int p = 0; p < 7 && count >= 3; ++p) {
             if (!(all & planeBits[p])) continue;
-            const float* pl = planes[p];
-            const float bias = p == 2 ? 1e-6f : 0.0f;
-            auto distance = [&](const ShadedVertex* v) {
-                return pl[0] * v->clip[0] + pl[1] * v->clip[1] + pl[2] * v->clip[2] + pl[3] * v->clip[3] - bias;
-            };
-            int outCount = 0;
-            ShadedVertex** in = polygon[cur];
-            ShadedVertex** out = polygon[cur ^ 1];
-            for (int i = 0; i < count; ++i) {
-                ShadedVertex* v0 = in[i];
-                ShadedVertex* v1 = in[(i + 1) % count];
-                const float d0 = distance(v0), d1 = distance(v1);
-                const bool in0 = d0 >= 0.0f, in1 = d1 >= 0.0f;
-                if (in0) out[outCount++] = v0;
-                if (in0 != in1 && outCount < 12) {
-                    ShadedVertex* inside = in0 ? v0 : v1;
-                    ShadedVertex* outside = in0 ? v1 : v0;
-                    const float dIn = in0 ? d0 : d1, dOut = in0 ? d1 : d0;
-                    const float s = dIn / (dIn - dOut);
-                    ShadedVertex& n = clipPool_[clipUsed_++];
-                    for (int k = 0; k < 4; ++k) n.clip[k] = inside->clip[k] + s * (outside->clip[k] - inside->clip[k]);
-                    for (int k = 0; k < attrs; ++k) n.attr[k] = inside->attr[k] + s * (outside->attr[k] - inside->attr[k]);
-                    if (p == 0) n.clip[2] = std::max(n.clip[2], 0.0f);
-                    if (p == 1) n.clip[2] = std::min(n.clip[2], n.clip[3]);
-                    n.outcode = OutW;  // not yet projected
-                    out[outCount++] = &n;
-                }
-            }
-            count = outCount;
+            count = clipAgainst(planes[p], p == 2 ? 1e-6f : 0.0f, p, polygon[cur], count, polygon[cur ^ 1]);
             cur ^= 1;
         }
         if (count < 3) return;
         ScreenVertex screen[12];
         for (int i = 0; i < count; ++i) {
-            ShadedVertex* v = polygon[cur][i];
-            if (v->outcode & kClipMask) {
-                // A new vertex, or an original one whose outcode kept it from being projected.
-                const float rw = 1.0f / v->clip[3];
-                const float sx = t.x + (v->clip[0] * rw + 1.0f) * t.halfW;
-                const float sy = t.y + (1.0f - v->clip[1] * rw) * t.halfH;
-                screen[i] = {{static_cast<int32_t>(std::lrint(sx * 256.0f)), static_cast<int32_t>(std::lrint(sy * 256.0f))},
-                             t.minZ + std::clamp(v->clip[2] * rw, 0.0f, 1.0f) * t.rangeZ,
-                             rw,
-                             v->attr};
-            } else {
-                screen[i] = screenOf(*v);
-            }
+            const ShadedVertex* v = polygon[cur][i];
+            // New vertices, and original ones whose outcode kept them from being projected.
+            screen[i] = (v->outcode & kClipMask) ? project(*v) : screenOf(*v);
         }
         for (int i = 1; i + 1 < count; ++i) drawScreen(screen[0], screen[i], screen[i + 1]);
+    }
+
+    // One plane: the part of the polygon where plane . clip >= bias. New vertices are always
+    // interpolated from the inside end of an edge, so two triangles sharing an edge produce
+    // the same point.
+    int clipAgainst(const float* plane, float bias, int index, ShadedVertex* const* in, int count,
+                    ShadedVertex** out) {
+        auto distance = [&](const ShadedVertex* v) {
+            return plane[0] * v->clip[0] + plane[1] * v->clip[1] + plane[2] * v->clip[2] + plane[3] * v->clip[3] - bias;
+        };
+        const int attrs = pipe_.attrCount;
+        int outCount = 0;
+        for (int i = 0; i < count; ++i) {
+            ShadedVertex* v0 = in[i];
+            ShadedVertex* v1 = in[(i + 1) % count];
+            const float d0 = distance(v0), d1 = distance(v1);
+            const bool in0 = d0 >= 0.0f, in1 = d1 >= 0.0f;
+            if (in0) out[outCount++] = v0;
+            if (in0 == in1 || outCount >= 12) continue;
+            const ShadedVertex* inside = in0 ? v0 : v1;
+            const ShadedVertex* outside = in0 ? v1 : v0;
+            const float dIn = in0 ? d0 : d1, dOut = in0 ? d1 : d0;
+            const float s = dIn / (dIn - dOut);
+            ShadedVertex& n = clipPool_[clipUsed_++];
+            for (int k = 0; k < 4; ++k) n.clip[k] = inside->clip[k] + s * (outside->clip[k] - inside->clip[k]);
+            for (int k = 0; k < attrs; ++k) n.attr[k] = inside->attr[k] + s * (outside->attr[k] - inside->attr[k]);
+            if (index == 0) n.clip[2] = std::max(n.clip[2], 0.0f);
+            if (index == 1) n.clip[2] = std::min(n.clip[2], n.clip[3]);
+            n.outcode = OutW;  // not yet projected
+            out[outCount++] = &n;
+        }
+        return outCount;
+    }
+
+    ScreenVertex project(const ShadedVertex& v) const {
+        const ViewportTransform& t = viewport_;
+        const float rw = 1.0f / v.clip[3];
+        const float sx = t.x + (v.clip[0] * rw + 1.0f) * t.halfW;
+        const float sy = t.y + (1.0f - v.clip[1] * rw) * t.halfH;
+        return {{static_cast<int32_t>(std::lrint(sx * 256.0f)), static_cast<int32_t>(std::lrint(sy * 256.0f))},
+                t.minZ + std::clamp(v.clip[2] * rw, 0.0f, 1.0f) * t.rangeZ,
+                rw,
+                v.attr};
     }
 
     void drawScreen(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
