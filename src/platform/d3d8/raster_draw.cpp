@@ -410,13 +410,11 @@ private:
     // Shades what the batch holds and carries the triangle being scanned into the next one.
     int flushMidTriangle(int slot) {
         const TrianglePlanes keep = batch_->planes[slot];
-        const int used = clipUsed_;
         if (batch_->count > 0) shade_(context_, *batch_);
         batch_->count = 0;
         batch_->contiguous = true;
         batch_->planes[0] = keep;
         batch_->triangles = 1;
-        clipUsed_ = used;  // the triangle's clipped vertices are still in use
         return 0;
     }
 
