@@ -1,0 +1,149 @@
+// JPEG through libjpeg, straight from the mapped bytes: greyscale to D3DFMT_L8, colour to
+// D3DFMT_X8R8G8B8. Any fatal libjpeg error, or the data running out, refuses the file.
+#include "image_reader.h"
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared before it
+#include <new>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+// Progressive files decode all their scans at start; a crafted file can hold thousands of
+// tiny scans, so a sane ceiling stops it from taking unbounded time.
+constexpr int maxJpegScans = 256;
+// Ceiling on libjpeg's own working memory (the whole-image coefficient arrays of a progressive
+// file); beyond it libjpeg fails instead of allocating.
+constexpr long maxJpegWorkingMemory = 512L << 20;
+
+struct JpegDecode {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    jpeg_progress_mgr progress{};
+    std::jmp_buf jump;
+    BYTE* pixels = nullptr; // owned until handed to the DecodedImage
+    BYTE* row = nullptr;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    UINT width = 0;
+    UINT height = 0;
+    UINT pitch = 0;
+};
+
+JpegDecode& decodeOf(j_common_ptr info)
+{
+    return *static_cast<JpegDecode*>(info->client_data);
+}
+
+[[noreturn]] void jpegFatalError(j_common_ptr info)
+{
+    std::longjmp(decodeOf(info).jump, 1);
+}
+
+// Warnings are tolerated as libjpeg tolerates them, except running out of data: libjpeg would
+// pad the picture with grey and call it decoded.
+void jpegMessage(j_common_ptr info, int level)
+{
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+        std::longjmp(decodeOf(info).jump, 1);
+}
+
+void jpegProgress(j_common_ptr info)
+{
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > maxJpegScans)
+        std::longjmp(decodeOf(info).jump, 1);
+}
+
+// 0x00RRGGBB words, little-endian, from red, green, blue samples.
+void copyRgbToXrgb(const BYTE* rgb, BYTE* out, size_t width)
+{
+    for (size_t x = 0; x < width; ++x, rgb += 3, out += 4) {
+        out[0] = rgb[2];
+        out[1] = rgb[1];
+        out[2] = rgb[0];
+        out[3] = 0;
+    }
+}
+
+// Everything that can long-jump happens here; only `decode`'s members carry state across the
+// jump, and this function owns nothing that needs destroying.
+bool runJpegDecode(JpegDecode& decode, const BYTE* bytes, size_t size)
+{
+    jpeg_decompress_struct& info = decode.info;
+    if (setjmp(decode.jump))
+        return false;
+
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = maxJpegWorkingMemory;
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    if (info.progressive_mode) {
+        decode.progress.progress_monitor = jpegProgress;
+        info.progress = &decode.progress;
+    }
+    jpeg_start_decompress(&info);
+
+    const UINT width = decode.width = info.output_width;
+    const UINT height = decode.height = info.output_height;
+    if (!imageSizeAcceptable(width, height))
+        return false;
+    if (info.output_components == 1)
+        decode.format = D3DFMT_L8;
+    else if (info.output_components == 3)
+        decode.format = D3DFMT_X8R8G8B8;
+    else
+        return false;
+    decode.pitch = decode.format == D3DFMT_L8 ? width : width * 4;
+
+    decode.pixels = new (std::nothrow) BYTE[size_t{decode.pitch} * height];
+    decode.row = new (std::nothrow) BYTE[size_t{width} * 3];
+    if (!decode.pixels || !decode.row)
+        return false;
+
+    while (info.output_scanline < height) {
+        BYTE* out = decode.pixels + size_t{info.output_scanline} * decode.pitch;
+        // Greyscale rows are already in their final form: read them in place.
+        JSAMPROW target = decode.format == D3DFMT_L8 ? out : decode.row;
+        if (jpeg_read_scanlines(&info, &target, 1) != 1)
+            return false;
+        if (decode.format == D3DFMT_X8R8G8B8)
+            copyRgbToXrgb(decode.row, out, width);
+    }
+    jpeg_finish_decompress(&info);
+    return true;
+}
+
+} // namespace
+
+bool readJpeg(const BYTE* bytes, size_t size, DecodedImage& image)
+{
+    image.reset();
+    // Every JPEG starts with the SOI marker; anything else is left to the other readers
+    // without setting up a decompressor.
+    if (bytes == nullptr || size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return false;
+
+    JpegDecode decode;
+    decode.info.err = jpeg_std_error(&decode.errors);
+    decode.info.client_data = &decode;
+    decode.errors.error_exit = jpegFatalError;
+    decode.errors.emit_message = jpegMessage;
+
+    const bool decoded = runJpegDecode(decode, bytes, size);
+    jpeg_destroy_decompress(&decode.info);
+    delete[] decode.row;
+    if (!decoded) {
+        delete[] decode.pixels;
+        return false;
+    }
+    image.format = decode.format;
+    image.pixels = decode.pixels;
+    image.ownsPixels = true;
+    image.pitch = decode.pitch;
+    image.width = decode.width;
+    image.height = decode.height;
+    return true;
+}

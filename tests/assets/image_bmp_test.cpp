@@ -1,0 +1,366 @@
+// The BMP and headerless DIB readers: every bit depth, RLE8 and RLE4, both row orders, bit
+// fields, and refusals, against hand-made files and files written by ImageMagick.
+#include "image_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void putLe16(Bytes& out, uint32_t v)
+{
+    out.push_back(static_cast<BYTE>(v));
+    out.push_back(static_cast<BYTE>(v >> 8));
+}
+
+void putLe32(Bytes& out, uint32_t v)
+{
+    putLe16(out, v & 0xFFFF);
+    putLe16(out, v >> 16);
+}
+
+struct DibSpec {
+    int32_t width = 1;
+    int32_t height = 1;
+    uint16_t planes = 1;
+    uint16_t bitCount = 24;
+    uint32_t compression = 0;
+    uint32_t coloursUsed = 0;
+    std::vector<uint32_t> masks{}; // written after the 40-byte header
+    Bytes palette{};               // blue, green, red, reserved per entry
+    Bytes pixels{};
+};
+
+Bytes makeDib(const DibSpec& s)
+{
+    Bytes out;
+    putLe32(out, 40);
+    putLe32(out, static_cast<uint32_t>(s.width));
+    putLe32(out, static_cast<uint32_t>(s.height));
+    putLe16(out, s.planes);
+    putLe16(out, s.bitCount);
+    putLe32(out, s.compression);
+    putLe32(out, static_cast<uint32_t>(s.pixels.size()));
+    putLe32(out, 2835);
+    putLe32(out, 2835);
+    putLe32(out, s.coloursUsed);
+    putLe32(out, 0);
+    for (uint32_t m : s.masks)
+        putLe32(out, m);
+    out.insert(out.end(), s.palette.begin(), s.palette.end());
+    out.insert(out.end(), s.pixels.begin(), s.pixels.end());
+    return out;
+}
+
+Bytes withFileHeader(const Bytes& dib, size_t pixelOffsetInDib)
+{
+    Bytes out = {'B', 'M'};
+    putLe32(out, static_cast<uint32_t>(14 + dib.size()));
+    putLe32(out, 0);
+    putLe32(out, static_cast<uint32_t>(14 + pixelOffsetInDib));
+    out.insert(out.end(), dib.begin(), dib.end());
+    return out;
+}
+
+Bytes makeBmp(const DibSpec& s)
+{
+    return withFileHeader(makeDib(s), 40 + s.masks.size() * 4 + s.palette.size());
+}
+
+uint32_t le16(const Bytes& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8);
+}
+
+uint32_t le32(const Bytes& b, size_t at)
+{
+    return le16(b, at) | (le16(b, at + 2) << 16);
+}
+
+Bytes indicesOf(const DecodedImage& image)
+{
+    Bytes out;
+    for (UINT y = 0; y < image.height; ++y)
+        out.insert(out.end(), image.pixels + size_t{y} * image.pitch, image.pixels + size_t{y} * image.pitch + image.width);
+    return out;
+}
+
+const Bytes greyRamp16 = [] {
+    Bytes palette;
+    for (int i = 0; i < 16; ++i)
+        palette.insert(palette.end(), {BYTE(i * 16), BYTE(i * 16), BYTE(i * 16), 0});
+    return palette;
+}();
+
+} // namespace
+
+TEST(BmpReader, RefusesHeadersItCannotRead)
+{
+    struct Case {
+        const char* what;
+        DibSpec spec;
+    };
+    const Bytes pixel = {1, 2, 3, 0};
+    const Case cases[] = {
+        {"width 0", {.width = 0, .pixels = pixel}},
+        {"negative width", {.width = -1, .pixels = pixel}},
+        {"height 0", {.height = 0, .pixels = pixel}},
+        {"two planes", {.planes = 2, .pixels = pixel}},
+        {"2 bits per pixel", {.bitCount = 2, .pixels = pixel}},
+        {"JPEG compression", {.compression = 4, .pixels = pixel}},
+        {"RLE8 with 24 bits", {.compression = 1, .pixels = pixel}},
+        {"RLE4 with 8 bits", {.bitCount = 8, .compression = 2, .pixels = pixel}},
+        {"top-down RLE8", {.height = -1, .bitCount = 8, .compression = 1, .palette = Bytes(1024), .pixels = {0, 1}}},
+        {"bit fields with 8 bits", {.bitCount = 8, .compression = 3, .masks = {0xE0, 0x1C, 0x3}, .pixels = pixel}},
+        {"scattered mask bits", {.bitCount = 32, .compression = 3, .masks = {0xF0F0, 0xF0F0000, 0x0F}, .pixels = pixel}},
+        {"more than 256 colours", {.bitCount = 8, .coloursUsed = 257, .palette = Bytes(257 * 4), .pixels = pixel}},
+        {"palette beyond the data", {.bitCount = 8, .coloursUsed = 200, .palette = Bytes(100)}},
+        {"too wide", {.width = 16385, .bitCount = 8, .palette = Bytes(1024), .pixels = Bytes(16388)}},
+    };
+    for (const Case& c : cases) {
+        DecodedImage image;
+        const Bytes bmp = makeBmp(c.spec);
+        EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
+        const Bytes dib = makeDib(c.spec);
+        EXPECT_FALSE(readDib(dib.data(), dib.size(), image)) << c.what;
+        EXPECT_EQ(decodeImage(bmp.data(), bmp.size(), image), static_cast<HRESULT>(0x88760B59)) << c.what;
+    }
+
+    Bytes lying = makeBmp({.pixels = pixel});
+    lying[2] += 1; // file size one byte more than there is
+    DecodedImage image;
+    EXPECT_FALSE(readBmp(lying.data(), lying.size(), image));
+}
+
+TEST(BmpReader, PaletteDepthsUnpackToIndices)
+{
+    // 1, 4 and 8 bits, 5 pixels wide so the rows need padding; bottom-up.
+    struct Case {
+        uint16_t bits;
+        Bytes stored; // bottom row first, each padded to 4 bytes
+        Bytes expected; // top row first
+    };
+    const Case cases[] = {
+        {1, {0b10110000, 0, 0, 0, 0b01001000, 0, 0, 0}, {0, 1, 0, 0, 1, 1, 0, 1, 1, 0}},
+        {4, {0x12, 0x34, 0x50, 0, 0xAB, 0xCD, 0xE0, 0}, {10, 11, 12, 13, 14, 1, 2, 3, 4, 5}},
+        {8, {1, 2, 3, 4, 5, 0, 0, 0, 6, 7, 8, 9, 10, 0, 0, 0}, {6, 7, 8, 9, 10, 1, 2, 3, 4, 5}},
+    };
+    for (const Case& c : cases) {
+        const DibSpec spec{.width = 5, .height = 2, .bitCount = c.bits, .coloursUsed = 16, .palette = greyRamp16,
+                           .pixels = c.stored};
+        DecodedImage image;
+        const Bytes bmp = makeBmp(spec);
+        ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image)) << c.bits;
+        EXPECT_EQ(image.format, D3DFMT_P8);
+        EXPECT_EQ(image.pitch, 5u);
+        EXPECT_EQ(indicesOf(image), c.expected) << c.bits << " bits";
+        ASSERT_NE(image.palette, nullptr);
+        EXPECT_EQ(image.palette[3].peRed, 48);
+        EXPECT_EQ(image.palette[3].peFlags, 255) << "the reserved byte is not alpha";
+        EXPECT_EQ(image.palette[200].peRed, 255) << "entries past the table";
+    }
+}
+
+TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
+{
+    // 6×4, bottom row first.
+    const Bytes rle8 = {
+        3, 7,          // row 0: 7 7 7
+        0, 3, 1, 2, 3, 0, // absolute run 1 2 3 (padded)
+        0, 0,          // end of line
+        0, 2, 2, 1,    // delta: right 2, up 1 -> row 2, x 2
+        9, 5,          // run of 9: clipped at the row end
+        0, 0,          // end of line (row 3)
+        2, 4,          // row 3: 4 4
+        0, 1,          // end of bitmap
+    };
+    const DibSpec spec8{.width = 6, .height = 4, .bitCount = 8, .compression = 1, .palette = Bytes(1024),
+                        .pixels = rle8};
+    DecodedImage image;
+    Bytes bmp = makeBmp(spec8);
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    EXPECT_EQ(image.format, D3DFMT_P8);
+    EXPECT_EQ(indicesOf(image), (Bytes{4, 4, 0, 0, 0, 0, //
+                                       0, 0, 5, 5, 5, 5, //
+                                       0, 0, 0, 0, 0, 0, //
+                                       7, 7, 7, 1, 2, 3}));
+
+    const Bytes rle4 = {
+        5, 0x12,          // row 0: 1 2 1 2 1
+        0, 3, 0xAB, 0xC0, // absolute 10 11 12 (two bytes, already even)
+        0, 0,             // end of line
+        4, 0x90,          // row 1: 9 0 9 0
+        0, 1,
+    };
+    const DibSpec spec4{.width = 8, .height = 2, .bitCount = 4, .compression = 2, .coloursUsed = 16,
+                        .palette = greyRamp16, .pixels = rle4};
+    bmp = makeBmp(spec4);
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    EXPECT_EQ(indicesOf(image), (Bytes{9, 0, 9, 0, 0, 0, 0, 0, //
+                                       1, 2, 1, 2, 1, 10, 11, 12}));
+
+    // Cut anywhere before the end-of-bitmap mark: refused.
+    for (size_t length = 0; length + 2 < rle8.size(); ++length) {
+        DibSpec cut = spec8;
+        cut.pixels.assign(rle8.begin(), rle8.begin() + static_cast<std::ptrdiff_t>(length));
+        bmp = makeBmp(cut);
+        EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << "cut to " << length;
+    }
+}
+
+TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
+{
+    // 32 bits with red in the low byte (A8B8G8R8).
+    const DibSpec abgr{.width = 2, .height = 1, .bitCount = 32, .compression = 3,
+                       .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
+    DecodedImage image;
+    Bytes bmp = makeBmp(abgr);
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
+    Rgba rgba = toRgba(image);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 255, 50, 60, 70, 255}));
+
+    // The same with its alpha mask (BI_ALPHABITFIELDS).
+    const DibSpec abgrAlpha{.width = 2, .height = 1, .bitCount = 32, .compression = 6,
+                            .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
+    bmp = makeBmp(abgrAlpha);
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    EXPECT_EQ(image.format, D3DFMT_A8R8G8B8);
+    rgba = toRgba(image);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 40, 50, 60, 70, 80}));
+
+    // 16-bit blue-green-red 5:6:5, each channel scaled to 8 bits, rounded.
+    const DibSpec bgr565{.width = 2, .height = 1, .bitCount = 16, .compression = 3,
+                         .masks = {0x001F, 0x07E0, 0xF800}, .pixels = {0x1F, 0x00, 0x20, 0x08, 0, 0}};
+    bmp = makeBmp(bgr565);
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
+    rgba = toRgba(image);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{255, 0, 0, 255, 0, 4, 8, 255}));
+}
+
+TEST(BmpReader, CutShortPixelDataIsRefused)
+{
+    const DibSpec spec{.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)};
+    const Bytes bmp = makeBmp(spec);
+    DecodedImage image;
+    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    // The last row's padding is not needed; every shorter cut is refused.
+    for (size_t length = 0; length < bmp.size() - 3; ++length) {
+        Bytes cut(bmp.begin(), bmp.begin() + static_cast<std::ptrdiff_t>(length));
+        if (cut.size() >= 6) // keep the file-size field honest so only the shortness counts
+            cut[2] = cut[3] = cut[4] = cut[5] = 0;
+        EXPECT_FALSE(readBmp(cut.data(), cut.size(), image)) << "cut to " << length;
+        EXPECT_EQ(decodeImage(cut.data(), cut.size(), image), static_cast<HRESULT>(0x88760B59)) << length;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files written by ImageMagick
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// ImageMagick's rows bottom-up made top-down: height negated, rows reversed.
+Bytes madeTopDown(const Bytes& bmp)
+{
+    Bytes out = bmp;
+    const uint32_t offset = le32(bmp, 10);
+    const int32_t height = static_cast<int32_t>(le32(bmp, 22));
+    const uint32_t width = le32(bmp, 18);
+    const uint32_t bits = le16(bmp, 28);
+    const size_t stride = (size_t{width} * bits + 31) / 32 * 4;
+    const uint32_t flipped = static_cast<uint32_t>(-height);
+    for (int i = 0; i < 4; ++i)
+        out[22 + i] = static_cast<BYTE>(flipped >> (8 * i));
+    for (int32_t y = 0; y < height; ++y)
+        std::copy_n(bmp.begin() + offset + static_cast<std::ptrdiff_t>(y * stride), stride,
+                    out.begin() + offset + static_cast<std::ptrdiff_t>((height - 1 - y) * stride));
+    return out;
+}
+
+} // namespace
+
+TEST(BmpReader, ImageMagickFilesOfEveryKindDecodeToTheirPicture)
+{
+    REQUIRE_CONVERT();
+    const Rgba colour = makeTestPicture(23, 13, true);
+    Rgba fewColours = makeTestPicture(23, 13, false);
+    for (size_t i = 0; i < fewColours.pixels.size(); ++i)
+        if (i % 4 != 3)
+            fewColours.pixels[i] = static_cast<BYTE>(fewColours.pixels[i] / 51 * 51);
+    const std::string colourPng = scratchPath("bmp-source-colour.png");
+    const std::string fewPng = scratchPath("bmp-source-few.png");
+    writePng(colourPng, colour, true);
+    writePng(fewPng, fewColours, false);
+    Rgba opaque = colour;
+    Rgba binaryAlpha = colour;
+    for (size_t i = 3; i < opaque.pixels.size(); i += 4) {
+        opaque.pixels[i] = 255;
+        binaryAlpha.pixels[i] = colour.pixels[i] >= 128 ? 255 : 0;
+    }
+    const std::string binaryPng = scratchPath("bmp-source-binary-alpha.png");
+    writePng(binaryPng, binaryAlpha, true);
+
+    struct Case {
+        const char* name;
+        const std::string* source;
+        const char* options;
+        uint16_t bits;
+        uint32_t compression;
+        D3DFORMAT format;
+        const Rgba* expected; // null: compare with ImageMagick's decoding of the file
+        int tolerance;        // one step of the narrowest channel where the file narrows them
+    };
+    const Case cases[] = {
+        {"bmp3-24", &colourPng, "-alpha off -type TrueColor bmp3", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
+        {"bmp5-32-alpha", &colourPng, "-type TrueColorAlpha bmp", 32, 3, D3DFMT_A8R8G8B8, &colour, 0},
+        {"bmp2-core-24", &colourPng, "-alpha off -type TrueColor bmp2", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
+        {"bmp3-8", &fewPng, "-type Palette -compress None bmp3", 8, 0, D3DFMT_P8, &fewColours, 0},
+        {"bmp3-rle8", &fewPng, "-type Palette -compress RLE bmp3", 8, 1, D3DFMT_P8, &fewColours, 0},
+        {"bmp3-4", &fewPng, "-colors 16 -type Palette -compress None bmp3", 4, 0, D3DFMT_P8, nullptr, 0},
+        {"bmp3-1", &fewPng, "-colors 2 -type Palette -compress None bmp3", 1, 0, D3DFMT_P8, nullptr, 0},
+        // ImageMagick's own reading of 16-bit files shifts without widening, so these are
+        // compared with the source picture, to within one step of the stored channel width.
+        {"bmp-565", &colourPng, "-alpha off -define bmp:subtype=RGB565 bmp", 16, 3, D3DFMT_R5G6B5, &opaque, 8},
+        {"bmp-555", &colourPng, "-alpha off -define bmp:subtype=RGB555 bmp", 16, 3, D3DFMT_X1R5G5B5, &opaque, 8},
+        {"bmp-1555", &binaryPng, "-define bmp:subtype=ARGB1555 bmp", 16, 3, D3DFMT_A1R5G5B5, &binaryAlpha, 8},
+        {"bmp-4444", &colourPng, "-define bmp:subtype=ARGB4444 bmp", 16, 3, D3DFMT_A4R4G4B4, &colour, 17},
+    };
+    for (const Case& c : cases) {
+        const std::string path = scratchPath(std::string(c.name) + ".bmp");
+        const std::string options(c.options);
+        const size_t split = options.rfind(' ');
+        ASSERT_TRUE(runConvert("'" + *c.source + "' " + options.substr(0, split) + " '" + options.substr(split + 1) +
+                               ":" + path + "'"));
+        const Bytes file = readFileBytes(path);
+        ASSERT_GT(file.size(), 54u);
+        const uint32_t headerSize = le32(file, 14);
+        const bool core = headerSize == 12;
+        ASSERT_EQ(le16(file, core ? 24 : 28), c.bits) << c.name << ": ImageMagick chose another depth";
+        if (!core) {
+            ASSERT_EQ(le32(file, 30), c.compression) << c.name;
+        }
+
+        const Rgba expected = c.expected ? *c.expected : convertToRgba(path, 23, 13);
+        DecodedImage image;
+        ASSERT_TRUE(readBmp(file.data(), file.size(), image)) << c.name;
+        EXPECT_EQ(image.format, c.format) << c.name;
+        EXPECT_TRUE(picturesMatch(toRgba(image), expected, c.tolerance, c.name));
+
+        // The same data without the file header is a headerless DIB, which decodeImage finds
+        // when the pixels follow the colour table directly, as ImageMagick writes them.
+        const uint32_t coloursUsed = core ? 0 : le32(file, 46);
+        const uint32_t tableEntries = coloursUsed != 0 ? coloursUsed : c.bits <= 8 ? 1u << c.bits : 0;
+        ASSERT_EQ(le32(file, 10), 14 + headerSize + tableEntries * (core ? 3 : 4)) << c.name;
+        const Bytes dib(file.begin() + 14, file.end());
+        DecodedImage fromDib = decodeOrFail(dib);
+        EXPECT_TRUE(picturesMatch(toRgba(fromDib), expected, c.tolerance, std::string(c.name) + "-dib"));
+
+        if (c.compression != 1 && !core) {
+            DecodedImage topDown;
+            const Bytes flippedFile = madeTopDown(file);
+            ASSERT_TRUE(readBmp(flippedFile.data(), flippedFile.size(), topDown)) << c.name;
+            EXPECT_TRUE(picturesMatch(toRgba(topDown), expected, c.tolerance, std::string(c.name) + "-topdown"));
+        }
+    }
+}

@@ -1,0 +1,284 @@
+// The DDS reader and DXT expansion: uncompressed layouts, DXT1..DXT5, mip chains and cube
+// faces as the `next` images, and refusals.
+#include "image_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void putLe32(Bytes& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+
+struct DdsSpec {
+    uint32_t width = 4;
+    uint32_t height = 4;
+    uint32_t mipMapCount = 0; // 0: no mip-map count flag
+    uint32_t pixelFlags = 0x40;
+    uint32_t fourCc = 0;
+    uint32_t bitCount = 32;
+    uint32_t masks[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    uint32_t caps2 = 0;
+};
+
+Bytes ddsHeader(const DdsSpec& s)
+{
+    Bytes out = {'D', 'D', 'S', ' '};
+    putLe32(out, 124);
+    putLe32(out, 0x1007 | (s.mipMapCount ? 0x20000 : 0)); // caps, height, width, pixel format
+    putLe32(out, s.height);
+    putLe32(out, s.width);
+    putLe32(out, 0); // pitch or linear size
+    putLe32(out, 0); // depth
+    putLe32(out, s.mipMapCount);
+    for (int i = 0; i < 11; ++i)
+        putLe32(out, 0);
+    putLe32(out, 32);
+    putLe32(out, s.pixelFlags);
+    putLe32(out, s.fourCc);
+    putLe32(out, s.bitCount);
+    for (uint32_t m : s.masks)
+        putLe32(out, m);
+    putLe32(out, 0x1000); // texture
+    putLe32(out, s.caps2);
+    putLe32(out, 0);
+    putLe32(out, 0);
+    putLe32(out, 0);
+    return out;
+}
+
+// Surface data where every byte tells where it is: the surface's number, then a counter.
+Bytes numberedSurface(size_t bytes, BYTE surface)
+{
+    Bytes out(bytes);
+    for (size_t i = 0; i < bytes; ++i)
+        out[i] = static_cast<BYTE>(i == 0 ? surface : i);
+    return out;
+}
+
+constexpr uint32_t fourCc(char a, char b, char c, char d)
+{
+    return uint32_t(BYTE(a)) | uint32_t(BYTE(b)) << 8 | uint32_t(BYTE(c)) << 16 | uint32_t(BYTE(d)) << 24;
+}
+
+} // namespace
+
+TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
+{
+    struct Case {
+        const char* name;
+        DdsSpec spec;
+        D3DFORMAT format;
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {"A8R8G8B8", {.pixelFlags = 0x41}, D3DFMT_A8R8G8B8, true},
+        {"X8R8G8B8", {.masks = {0xFF0000, 0xFF00, 0xFF, 0}}, D3DFMT_X8R8G8B8, true},
+        {"alpha mask without the alpha flag", {}, D3DFMT_X8R8G8B8, true},
+        {"R8G8B8", {.bitCount = 24, .masks = {0xFF0000, 0xFF00, 0xFF, 0}}, D3DFMT_R8G8B8, true},
+        {"R5G6B5", {.bitCount = 16, .masks = {0xF800, 0x7E0, 0x1F, 0}}, D3DFMT_R5G6B5, true},
+        {"A1R5G5B5", {.pixelFlags = 0x41, .bitCount = 16, .masks = {0x7C00, 0x3E0, 0x1F, 0x8000}}, D3DFMT_A1R5G5B5, true},
+        {"A4R4G4B4", {.pixelFlags = 0x41, .bitCount = 16, .masks = {0xF00, 0xF0, 0xF, 0xF000}}, D3DFMT_A4R4G4B4, true},
+        {"L8", {.pixelFlags = 0x20000, .bitCount = 8, .masks = {0xFF, 0, 0, 0}}, D3DFMT_L8, true},
+        {"A8L8", {.pixelFlags = 0x20001, .bitCount = 16, .masks = {0xFF, 0, 0, 0xFF00}}, D3DFMT_A8L8, true},
+        {"A8", {.pixelFlags = 0x2, .bitCount = 8, .masks = {0, 0, 0, 0xFF}}, D3DFMT_A8, true},
+        {"A8B8G8R8", {.pixelFlags = 0x41, .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}}, D3DFMT_A8R8G8B8, false},
+        {"X8B8G8R8", {.masks = {0xFF, 0xFF00, 0xFF0000, 0}}, D3DFMT_X8R8G8B8, false},
+    };
+    for (const Case& c : cases) {
+        const size_t surfaceBytes = 4 * 4 * c.spec.bitCount / 8;
+        Bytes file = ddsHeader(c.spec);
+        const Bytes surface = numberedSurface(surfaceBytes, 1);
+        file.insert(file.end(), surface.begin(), surface.end());
+        DecodedImage image;
+        ASSERT_TRUE(readDds(file.data(), file.size(), image)) << c.name;
+        EXPECT_EQ(image.format, c.format) << c.name;
+        EXPECT_EQ(image.width, 4u);
+        EXPECT_EQ(image.height, 4u);
+        EXPECT_EQ(image.next, nullptr);
+        EXPECT_EQ(!image.ownsPixels, c.inPlace) << c.name;
+        if (c.inPlace) {
+            EXPECT_EQ(image.pixels, file.data() + 128) << c.name;
+            EXPECT_EQ(image.pitch, 4 * c.spec.bitCount / 8) << c.name;
+        }
+    }
+    // Converted red-low layout: the bytes 0x01 0x01 0x02 0x03 of the first pixel are red 1,
+    // green 1, blue 2, alpha 3.
+    Bytes file = ddsHeader(cases[10].spec);
+    const Bytes surface = numberedSurface(64, 1);
+    file.insert(file.end(), surface.begin(), surface.end());
+    DecodedImage image;
+    ASSERT_TRUE(readDds(file.data(), file.size(), image));
+    const Rgba rgba = toRgba(image);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 4), (Bytes{1, 1, 2, 3}));
+}
+
+TEST(DdsReader, MipLevelsThenCubeFacesFollowAsNextImages)
+{
+    // A cube map with three faces (+X, +Y, -Z) of 4×2 L8 surfaces, three levels each.
+    const DdsSpec spec{.width = 4, .height = 2, .mipMapCount = 3, .pixelFlags = 0x20000, .bitCount = 8,
+                       .masks = {0xFF, 0, 0, 0}, .caps2 = 0x200 | 0x400 | 0x1000 | 0x8000};
+    Bytes file = ddsHeader(spec);
+    const size_t levelBytes[] = {8, 2, 1};
+    BYTE number = 0;
+    for (int face = 0; face < 3; ++face)
+        for (size_t bytes : levelBytes) {
+            const Bytes surface = numberedSurface(bytes, number++);
+            file.insert(file.end(), surface.begin(), surface.end());
+        }
+    DecodedImage image;
+    ASSERT_TRUE(readDds(file.data(), file.size(), image));
+    const UINT sizes[3][2] = {{4, 2}, {2, 1}, {1, 1}};
+    const DecodedImage* at = &image;
+    size_t offset = 128;
+    for (int i = 0; i < 9; ++i) {
+        ASSERT_NE(at, nullptr) << "image " << i;
+        EXPECT_EQ(at->format, D3DFMT_L8);
+        EXPECT_EQ(at->width, sizes[i % 3][0]) << "image " << i;
+        EXPECT_EQ(at->height, sizes[i % 3][1]) << "image " << i;
+        EXPECT_EQ(at->pixels, file.data() + offset) << "image " << i;
+        EXPECT_EQ(at->pixels[0], i) << "image " << i;
+        offset += levelBytes[i % 3];
+        at = at->next.get();
+    }
+    EXPECT_EQ(at, nullptr);
+
+    // One byte short of the last face's last level: refused, with nothing left behind.
+    file.pop_back();
+    EXPECT_FALSE(readDds(file.data(), file.size(), image));
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.next, nullptr);
+}
+
+TEST(DdsReader, RefusesSurfacesItCannotRead)
+{
+    struct Case {
+        const char* what;
+        DdsSpec spec;
+    };
+    const Case cases[] = {
+        {"DX10 extended header", {.pixelFlags = 0x4, .fourCc = fourCc('D', 'X', '1', '0')}},
+        {"unknown FourCC", {.pixelFlags = 0x4, .fourCc = fourCc('A', 'T', 'I', '2')}},
+        {"volume texture", {.caps2 = 0x200000}},
+        {"cube map without faces", {.caps2 = 0x200}},
+        {"12 bits per pixel", {.bitCount = 12, .masks = {0xF00, 0xF0, 0xF, 0}}},
+        {"scattered masks", {.masks = {0xF0F0, 0x0F0F, 0xF0000, 0}}},
+        {"luminance of 16 bits", {.pixelFlags = 0x20000, .bitCount = 16, .masks = {0xFFFF, 0, 0, 0}}},
+        {"no format flags", {.pixelFlags = 0}},
+        {"width 0", {.width = 0}},
+        {"too tall", {.height = 16385}},
+    };
+    for (const Case& c : cases) {
+        Bytes file = ddsHeader(c.spec);
+        file.resize(file.size() + 4 * 4 * 4, 0);
+        DecodedImage image;
+        EXPECT_FALSE(readDds(file.data(), file.size(), image)) << c.what;
+    }
+    Bytes badSize = ddsHeader({});
+    badSize[4] = 100;
+    badSize.resize(badSize.size() + 64);
+    DecodedImage image;
+    EXPECT_FALSE(readDds(badSize.data(), badSize.size(), image)) << "header size field";
+}
+
+TEST(DdsReader, DxtBlocksExpandPerTheBlockRules)
+{
+    // One DXT1 block: c0 = pure red, c1 = pure blue, c0 > c1 so four colours; indices 0..3 on
+    // the first row, then all 3.
+    Bytes dxt1 = {0x00, 0xF8, 0x1F, 0x00, 0b11100100, 0xFF, 0xFF, 0xFF};
+    DecodedImage block;
+    block.format = D3DFMT_DXT1;
+    block.width = block.height = 4;
+    block.pitch = 8;
+    block.pixels = dxt1.data();
+    DecodedImage out;
+    ASSERT_TRUE(expandDxtImage(block, out));
+    EXPECT_EQ(out.format, D3DFMT_A8R8G8B8);
+    Rgba rgba = toRgba(out);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 16),
+              (Bytes{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255, 85, 0, 170, 255}));
+
+    // c0 <= c1: three colours and transparent black.
+    std::swap(dxt1[0], dxt1[2]);
+    std::swap(dxt1[1], dxt1[3]);
+    ASSERT_TRUE(expandDxtImage(block, out));
+    rgba = toRgba(out);
+    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 16),
+              (Bytes{0, 0, 255, 255, 255, 0, 0, 255, 127, 0, 127, 255, 0, 0, 0, 0}));
+
+    // DXT5 alpha: a0 = 255 > a1 = 0, indices 0, 1, 2, 7 then 0; DXT3 alpha nibbles 0, 5, 10, 15.
+    Bytes dxt5 = {255, 0, 0b10001000, 0b00000011, 0b00000000, 0b00000000, 0, 0,
+                  0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    dxt5[2] = 0 | (1 << 3) | (2 << 6);
+    dxt5[3] = (2 >> 2) | (7 << 1);
+    block.format = D3DFMT_DXT5;
+    block.pitch = 16;
+    block.pixels = dxt5.data();
+    ASSERT_TRUE(expandDxtImage(block, out));
+    rgba = toRgba(out);
+    EXPECT_EQ(rgba.pixels[3], 255);
+    EXPECT_EQ(rgba.pixels[7], 0);
+    EXPECT_EQ(rgba.pixels[11], (6 * 255) / 7);
+    EXPECT_EQ(rgba.pixels[15], (1 * 255) / 7);
+    Bytes dxt3 = {0x50, 0xFA, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    block.format = D3DFMT_DXT3;
+    block.pixels = dxt3.data();
+    ASSERT_TRUE(expandDxtImage(block, out));
+    rgba = toRgba(out);
+    EXPECT_EQ((Bytes{rgba.pixels[3], rgba.pixels[7], rgba.pixels[11], rgba.pixels[15]}), (Bytes{0, 85, 170, 255}));
+
+    // Not a DXT format.
+    block.format = D3DFMT_A8R8G8B8;
+    EXPECT_FALSE(expandDxtImage(block, out));
+}
+
+TEST(DdsReader, ImageMagickSurfacesMatchImageMagicksOwnDecoding)
+{
+    REQUIRE_CONVERT();
+    const Rgba picture = makeTestPicture(32, 16, true);
+    const std::string png = scratchPath("dds-source.png");
+    writePng(png, picture, true);
+    Rgba opaque = picture;
+    for (size_t i = 3; i < opaque.pixels.size(); i += 4)
+        opaque.pixels[i] = 255;
+    struct Case {
+        const char* name;
+        const char* options;
+        D3DFORMAT format;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"dds-none", "-define dds:compression=none", D3DFMT_A8R8G8B8, 0},
+        {"dds-none-opaque", "-alpha off -define dds:compression=none", D3DFMT_R8G8B8, 0},
+        {"dds-dxt1", "-alpha off -define dds:compression=dxt1", D3DFMT_DXT1, 1},
+        {"dds-dxt5", "-define dds:compression=dxt5", D3DFMT_DXT5, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string path = scratchPath(std::string(c.name) + ".dds");
+        ASSERT_TRUE(runConvert("'" + png + "' " + c.options + " 'dds:" + path + "'"));
+        const Bytes file = readFileBytes(path);
+        DecodedImage image = decodeOrFail(file);
+        EXPECT_EQ(image.format, c.format) << c.name;
+        EXPECT_TRUE(picturesMatch(toRgba(image), convertToRgba(path, 32, 16), c.tolerance, c.name));
+        if (c.format == D3DFMT_A8R8G8B8 || c.format == D3DFMT_R8G8B8) {
+            EXPECT_TRUE(picturesMatch(toRgba(image), c.format == D3DFMT_R8G8B8 ? opaque : picture, 0,
+                                      std::string(c.name) + "-source"));
+        }
+        // ImageMagick writes the full chain for power-of-two sizes: 32×16 down to 1×1.
+        int levels = 0;
+        for (const DecodedImage* at = &image; at; at = at->next.get(), ++levels) {
+            EXPECT_EQ(at->width, std::max(32u >> levels, 1u)) << c.name << " level " << levels;
+            EXPECT_EQ(at->height, std::max(16u >> levels, 1u)) << c.name << " level " << levels;
+            EXPECT_EQ(at->format, c.format);
+        }
+        EXPECT_EQ(levels, 6) << c.name;
+
+        for (size_t length = 0; length < file.size(); length += 7) {
+            DecodedImage cut;
+            EXPECT_EQ(decodeImage(file.data(), length, cut), static_cast<HRESULT>(0x88760B59))
+                << c.name << " cut to " << length;
+        }
+    }
+}

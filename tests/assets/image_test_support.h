@@ -1,0 +1,67 @@
+// Helpers for the image reader tests: reference pictures, ImageMagick conversions, and
+// comparison of decoded images in plain RGBA.
+#pragma once
+
+#include "image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<BYTE>;
+
+// A picture as 8-bit red, green, blue, alpha bytes, top row first.
+struct Rgba {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<BYTE> pixels; // 4 bytes per pixel
+
+    const BYTE* at(UINT x, UINT y) const { return &pixels[(size_t{y} * width + x) * 4]; }
+    BYTE* at(UINT x, UINT y) { return &pixels[(size_t{y} * width + x) * 4]; }
+};
+
+// A deterministic test picture: gradients, hard edges and a few saturated pixels; with
+// `withAlpha` the alpha varies too, otherwise it is 255.
+Rgba makeTestPicture(UINT width, UINT height, bool withAlpha);
+
+// The same picture flipped top to bottom and/or mirrored left to right.
+Rgba flipped(const Rgba& picture, bool vertically, bool horizontally);
+
+// The decoded image (first of the chain) turned into RGBA with each channel widened by
+// replication of its top bits; only the formats the readers deliver. Fails the test on others.
+Rgba toRgba(const DecodedImage& image);
+
+// Where the tests keep the files they generate; created on first use.
+std::string scratchDirectory();
+std::string scratchPath(const std::string& name);
+
+Bytes readFileBytes(const std::string& path);
+void writeFileBytes(const std::string& path, const Bytes& bytes);
+
+// Writes an 8-bit RGBA (or RGB when `withAlpha` is false) PNG through libpng.
+void writePng(const std::string& path, const Rgba& picture, bool withAlpha);
+
+// True when ImageMagick's convert is on the PATH.
+bool haveConvert();
+// Runs `convert <arguments>`; true on success.
+bool runConvert(const std::string& arguments);
+// Has ImageMagick decode `path` to 8-bit RGBA.
+Rgba convertToRgba(const std::string& path, UINT width, UINT height);
+
+// Skips the current test when convert is missing.
+#define REQUIRE_CONVERT()                                                    \
+    do {                                                                     \
+        if (!haveConvert())                                                  \
+            GTEST_SKIP() << "ImageMagick's convert is not installed";        \
+    } while (0)
+
+// Decodes bytes with decodeImage; fails the test (and returns an empty image) on refusal.
+DecodedImage decodeOrFail(const Bytes& bytes);
+
+// Compares two pictures channel by channel within `tolerance`. On a mismatch it writes the
+// actual and expected pictures and a difference image next to the build, naming them after
+// `name`, and describes the first differing pixel.
+::testing::AssertionResult picturesMatch(const Rgba& actual, const Rgba& expected, int tolerance,
+                                         const std::string& name);

@@ -1,0 +1,501 @@
+// The Direct3D 8 device as the show and documentation-written code use it: creation,
+// defaults, state, resources, the flip chain, clearing, presentation, call record, lifetime.
+#include <bit>
+#include <cstdlib>
+#include <string>
+
+#include <win32_host.h>
+
+#include "d3d8_test_util.h"
+
+using namespace d3d8test;
+
+namespace {
+
+class D3D8Device : public DeviceFixture {};
+
+TEST(D3D8Create, SdkVersionAndInjectedFailure) {
+    d3d8host::resetForTest();
+    EXPECT_EQ(Direct3DCreate8(219), nullptr);
+    IDirect3D8* d3d = Direct3DCreate8(220);
+    ASSERT_NE(d3d, nullptr);
+    D3DDISPLAYMODE mode;
+    EXPECT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    EXPECT_EQ(d3d->GetAdapterCount(), 1u);
+    EXPECT_EQ(d3d->Release(), 0u);
+
+    auto config = d3d8host::defaultDeviceConfig();
+    config.failCreate = true;
+    d3d8host::setDeviceConfig(config);
+    EXPECT_EQ(Direct3DCreate8(220), nullptr);
+
+    config.failCreate = false;
+    config.failDisplayMode = true;
+    d3d8host::setDeviceConfig(config);
+    d3d = Direct3DCreate8(220);
+    EXPECT_LT(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), 0);
+    d3d->Release();
+    EXPECT_EQ(d3d8host::liveObjectCount(), 0);
+    d3d8host::resetForTest();
+}
+
+// The show's six attempts: X8R8G8B8 then A8R8G8B8, each with hardware, mixed, software processing.
+int firstAttemptThatWorks(const d3d8host::DeviceConfig& config) {
+    d3d8host::resetForTest();
+    d3d8host::setDeviceConfig(config);
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS p = showParameters(D3DFMT_X8R8G8B8);
+    const DWORD flags[3] = {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_MIXED_VERTEXPROCESSING,
+                            D3DCREATE_SOFTWARE_VERTEXPROCESSING};
+    int attempt = 0;
+    for (int i = 0; i < 6 && attempt == 0; ++i) {
+        if (i == 3) p.BackBufferFormat = D3DFMT_A8R8G8B8;
+        IDirect3DDevice8* device = nullptr;
+        const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, flags[i % 3], &p, &device);
+        if (SUCCEEDED(hr)) {
+            attempt = i + 1;
+            device->Release();
+        } else {
+            EXPECT_EQ(device, nullptr);
+        }
+    }
+    d3d->Release();
+    return attempt;
+}
+
+TEST(D3D8Create, TheShowsSixAttemptsAgainstConfiguredCards) {
+    auto config = d3d8host::defaultDeviceConfig();
+    EXPECT_EQ(firstAttemptThatWorks(config), 1);
+    config.hardwareVertexProcessing = false;
+    EXPECT_EQ(firstAttemptThatWorks(config), 2);
+    config.mixedVertexProcessing = false;
+    EXPECT_EQ(firstAttemptThatWorks(config), 3);
+    config = d3d8host::defaultDeviceConfig();
+    config.backBufferFormats = {D3DFMT_A8R8G8B8};
+    EXPECT_EQ(firstAttemptThatWorks(config), 4);
+    config.hardwareVertexProcessing = false;
+    EXPECT_EQ(firstAttemptThatWorks(config), 5);
+    config.backBufferFormats = {D3DFMT_R5G6B5};
+    EXPECT_EQ(firstAttemptThatWorks(config), 0);
+    config = d3d8host::defaultDeviceConfig();
+    config.failCreateDevice = true;
+    EXPECT_EQ(firstAttemptThatWorks(config), 0);
+    EXPECT_EQ(d3d8host::liveObjectCount(), 0);
+    d3d8host::resetForTest();
+}
+
+TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
+    struct Expect {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    };
+    const Expect renderStates[] = {
+        {D3DRS_ZENABLE, D3DZB_TRUE},        {D3DRS_FILLMODE, D3DFILL_SOLID},     {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRS_ZWRITEENABLE, TRUE},         {D3DRS_ALPHATESTENABLE, FALSE},      {D3DRS_SRCBLEND, D3DBLEND_ONE},
+        {D3DRS_DESTBLEND, D3DBLEND_ZERO},   {D3DRS_CULLMODE, D3DCULL_CCW},       {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+        {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},   {D3DRS_ALPHABLENDENABLE, FALSE},     {D3DRS_FOGENABLE, FALSE},
+        {D3DRS_SPECULARENABLE, FALSE},      {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},   {D3DRS_CLIPPING, TRUE},
+        {D3DRS_LIGHTING, TRUE},             {D3DRS_COLORVERTEX, TRUE},           {D3DRS_NORMALIZENORMALS, FALSE},
+        {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_VERTEXBLEND, D3DVBF_DISABLE},
+        {D3DRS_COLORWRITEENABLE, 0xF},      {D3DRS_BLENDOP, D3DBLENDOP_ADD},     {D3DRS_FOGEND, std::bit_cast<DWORD>(1.0f)},
+    };
+    for (const Expect& e : renderStates) {
+        DWORD value = 0xDEADBEEF;
+        ASSERT_EQ(device->GetRenderState(e.state, &value), D3D_OK);
+        EXPECT_EQ(value, e.value) << "render state " << e.state;
+    }
+    DWORD v;
+    device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
+    EXPECT_EQ(v, DWORD(D3DTOP_MODULATE));
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
+    EXPECT_EQ(v, DWORD(D3DTOP_SELECTARG1));
+    device->GetTextureStageState(1, D3DTSS_COLOROP, &v);
+    EXPECT_EQ(v, DWORD(D3DTOP_DISABLE));
+    device->GetTextureStageState(1, D3DTSS_ALPHAOP, &v);
+    EXPECT_EQ(v, DWORD(D3DTOP_DISABLE));
+    device->GetTextureStageState(1, D3DTSS_COLORARG1, &v);
+    EXPECT_EQ(v, DWORD(D3DTA_TEXTURE));
+    device->GetTextureStageState(1, D3DTSS_COLORARG2, &v);
+    EXPECT_EQ(v, DWORD(D3DTA_CURRENT));
+    device->GetTextureStageState(5, D3DTSS_TEXCOORDINDEX, &v);
+    EXPECT_EQ(v, 5u);
+    device->GetTextureStageState(0, D3DTSS_MAGFILTER, &v);
+    EXPECT_EQ(v, DWORD(D3DTEXF_POINT));
+    device->GetTextureStageState(0, D3DTSS_MIPFILTER, &v);
+    EXPECT_EQ(v, DWORD(D3DTEXF_NONE));
+    device->GetTextureStageState(3, D3DTSS_ADDRESSV, &v);
+    EXPECT_EQ(v, DWORD(D3DTADDRESS_WRAP));
+    EXPECT_LT(device->GetTextureStageState(0, D3DTSS_FORCE_DWORD, &v), 0);
+    EXPECT_LT(device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_ADD), 0);
+
+    D3DVIEWPORT8 vp;
+    device->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, 640u);
+    EXPECT_EQ(vp.Height, 480u);
+    EXPECT_EQ(vp.MaxZ, 1.0f);
+}
+
+TEST_F(D3D8Device, StateStaysSetUntilSetAgain) {
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    D3DMATRIX m = identity();
+    m._41 = 3.0f;
+    device->SetTransform(D3DTS_WORLD, &m);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    DWORD v;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &v);
+    EXPECT_EQ(v, 1u);
+    device->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX, &v);
+    EXPECT_EQ(v, DWORD(D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR));
+    D3DMATRIX out;
+    device->GetTransform(D3DTS_WORLDMATRIX(0), &out);
+    EXPECT_EQ(out._41, 3.0f);
+    const D3DMATRIX twice = [&] {
+        D3DMATRIX t = identity();
+        t._11 = 2.0f;
+        return t;
+    }();
+    device->MultiplyTransform(D3DTS_WORLD, &twice);
+    device->GetTransform(D3DTS_WORLD, &out);
+    EXPECT_EQ(out._11, 2.0f);
+    EXPECT_EQ(out._41, 3.0f);
+}
+
+TEST_F(D3D8Device, BuffersLockToWritableMemory) {
+    IDirect3DVertexBuffer8* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, kOverlayFvf, D3DPOOL_DEFAULT, &vb), D3D_OK);
+    BYTE* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 96, &data, 0), D3D_OK);
+    std::memset(data, 0xAB, 96);
+    EXPECT_EQ(vb->Unlock(), D3D_OK);
+    EXPECT_LT(vb->Unlock(), 0);
+    EXPECT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);  // size 0: the whole buffer
+    EXPECT_EQ(data[95], 0xAB);
+    vb->Unlock();
+    EXPECT_LT(vb->Lock(90, 8, &data, 0), 0);
+    D3DVERTEXBUFFER_DESC desc;
+    vb->GetDesc(&desc);
+    EXPECT_EQ(desc.Size, 96u);
+    EXPECT_EQ(desc.FVF, kOverlayFvf);
+    EXPECT_EQ(desc.Type, D3DRTYPE_VERTEXBUFFER);
+    vb->Release();
+    EXPECT_LT(device->CreateVertexBuffer(20, 0, kOverlayFvf, D3DPOOL_DEFAULT, &vb), 0);  // smaller than a vertex
+
+    IDirect3DIndexBuffer8* ib = nullptr;
+    ASSERT_EQ(device->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &ib), D3D_OK);
+    D3DINDEXBUFFER_DESC idesc;
+    ib->GetDesc(&idesc);
+    EXPECT_EQ(idesc.Format, D3DFMT_INDEX32);
+    ib->Release();
+    EXPECT_LT(device->CreateIndexBuffer(12, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &ib), 0);
+}
+
+TEST_F(D3D8Device, TexturesHoldTheirLevels) {
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(256, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    EXPECT_EQ(t->GetLevelCount(), 9u);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(t->GetLevelDesc(8, &desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 1u);
+    EXPECT_EQ(desc.Height, 1u);
+    ASSERT_EQ(t->GetLevelDesc(2, &desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 64u);
+    EXPECT_EQ(desc.Height, 16u);
+    EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    EXPECT_LT(t->GetLevelDesc(9, &desc), 0);
+
+    IDirect3DSurface8* level = nullptr;
+    ASSERT_EQ(t->GetSurfaceLevel(1, &level), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(level->LockRect(&locked, nullptr, 0), D3D_OK);
+    EXPECT_GE(locked.Pitch, 128 * 4);
+    EXPECT_LT(level->LockRect(&locked, nullptr, 0), 0);  // already locked
+    level->UnlockRect();
+    IDirect3DTexture8* container = nullptr;
+    ASSERT_EQ(level->GetContainer(IID_IDirect3DTexture8, reinterpret_cast<void**>(&container)), D3D_OK);
+    EXPECT_EQ(container, t);
+    container->Release();
+    level->Release();
+    EXPECT_EQ(t->Release(), 0u);
+
+    // A non-power-of-two size with a full chain: the larger side decides.
+    ASSERT_EQ(device->CreateTexture(640, 480, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &t), D3D_OK);
+    EXPECT_EQ(t->GetLevelCount(), 10u);
+    t->Release();
+    EXPECT_LT(device->CreateTexture(4097, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_LT(device->CreateTexture(8, 8, 5, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_LT(device->CreateTexture(8, 8, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_EQ(t, nullptr);
+
+    // Default-pool textures cannot be locked; they are filled from system memory.
+    IDirect3DTexture8* video = nullptr;
+    IDirect3DTexture8* system = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &video), D3D_OK);
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &system), D3D_OK);
+    EXPECT_LT(video->LockRect(0, &locked, nullptr, 0), 0);
+    ASSERT_EQ(system->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<uint32_t*>(locked.pBits)[0] = 0x12345678;
+    system->UnlockRect(0);
+    EXPECT_EQ(device->UpdateTexture(system, video), D3D_OK);
+    EXPECT_LT(device->SetTexture(0, system), 0);
+    system->Release();
+    video->Release();
+}
+
+class D3D8PowerOfTwoDevice : public DeviceFixture {
+    void configure(d3d8host::DeviceConfig& c) override {
+        c.caps.TextureCaps |= D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY;
+        c.caps.MaxTextureWidth = c.caps.MaxTextureHeight = 256;
+        c.textureFormats = {D3DFMT_X8R8G8B8};
+    }
+};
+
+TEST_F(D3D8PowerOfTwoDevice, RefusesWhatTheCardCannotHold) {
+    IDirect3DTexture8* t = nullptr;
+    EXPECT_LT(device->CreateTexture(640, 480, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_LT(device->CreateTexture(128, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_LT(device->CreateTexture(512, 512, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    EXPECT_LT(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    ASSERT_EQ(device->CreateTexture(64, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    t->Release();
+    D3DCAPS8 caps;
+    device->GetDeviceCaps(&caps);
+    EXPECT_TRUE(caps.TextureCaps & D3DPTEXTURECAPS_POW2);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_X8R8G8B8),
+              D3D_OK);
+}
+
+TEST_F(D3D8Device, FlipChainHandsBackTheFrameBeforeLast) {
+    std::vector<uint32_t> presented;
+    d3d8host::setPresentHook([&](const d3d8host::FrameView& f) {
+        EXPECT_EQ(f.width, 640);
+        EXPECT_EQ(f.height, 480);
+        EXPECT_EQ(f.format, D3DFMT_X8R8G8B8);
+        presented.push_back(f.pixels[f.pitchBytes / 4 * 10 + 10] & 0xFFFFFF);
+    });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(presented.size(), 2u);
+    EXPECT_EQ(presented[0], 0xFF0000u);
+    EXPECT_EQ(presented[1], 0x00FF00u);
+    EXPECT_EQ(d3d8host::presentCount(), 2u);
+    // After presenting green, the back buffer holds red: the frame before last.
+    EXPECT_EQ(backBufferPixels()[0] & 0xFFFFFF, 0xFF0000u);
+}
+
+TEST_F(D3D8Device, ClearsWholeTargetsAndRectangleLists) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0);
+    const D3DRECT rects[2] = {{10, 20, 30, 25}, {630, 470, 700, 500}};  // the second is clipped to the viewport
+    ASSERT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+    const auto pixels = backBufferPixels();
+    int white = 0;
+    for (uint32_t p : pixels) white += (p == 0xFFFFFFFF);
+    EXPECT_EQ(white, 20 * 5 + 10 * 10);
+    EXPECT_EQ(pixels[20 * 640 + 10], 0xFFFFFFFFu);
+    EXPECT_EQ(pixels[25 * 640 + 10], 0xFF102030u);
+    EXPECT_EQ(pixels[20 * 640 + 30], 0xFF102030u);
+    EXPECT_LT(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), 0);
+    EXPECT_LT(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), 0);
+}
+
+TEST_F(D3D8Device, ScenesPairAndDrawsNeedOne) {
+    EXPECT_LT(device->EndScene(), 0);
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_LT(device->BeginScene(), 0);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+
+    IDirect3DVertexBuffer8* vb = nullptr;
+    device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, kOverlayFvf, D3DPOOL_DEFAULT, &vb);
+    device->SetVertexShader(kOverlayFvf);
+    device->SetStreamSource(0, vb, sizeof(OverlayVertex));
+    EXPECT_LT(device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), 0);  // outside a scene
+    device->BeginScene();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3D_OK);
+    EXPECT_LT(device->DrawPrimitive(D3DPT_TRIANGLEFAN, 1, 2), 0);  // past the end of the buffer
+    EXPECT_LT(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), 0);
+    EXPECT_LT(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 1), 0);  // no indices
+    EXPECT_LT(device->SetVertexShader(0x1), 0);
+    OverlayVertex tri[3] = {};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(OverlayVertex)), D3D_OK);
+    IDirect3DVertexBuffer8* bound = reinterpret_cast<IDirect3DVertexBuffer8*>(1);
+    UINT stride = 1;
+    device->GetStreamSource(0, &bound, &stride);
+    EXPECT_EQ(bound, nullptr);  // a draw from user memory unsets stream 0
+    device->EndScene();
+    vb->Release();
+
+    auto config = d3d8host::deviceConfig();
+    config.failBeginScene = true;
+    d3d8host::setDeviceConfig(config);
+    EXPECT_LT(device->BeginScene(), 0);
+}
+
+TEST_F(D3D8Device, InjectedResourceFailures) {
+    auto c = d3d8host::deviceConfig();
+    c.failCreateTextureAfter = 1;
+    c.failLockAfter = 1;
+    c.failCreateVertexBuffer = true;
+    d3d8host::setDeviceConfig(c);
+    IDirect3DTexture8* a = nullptr;
+    IDirect3DTexture8* b = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &a), D3D_OK);
+    EXPECT_LT(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &b), 0);
+    EXPECT_EQ(b, nullptr);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(a->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    a->UnlockRect(0);
+    EXPECT_LT(a->LockRect(0, &locked, nullptr, 0), 0);
+    IDirect3DVertexBuffer8* vb = nullptr;
+    EXPECT_LT(device->CreateVertexBuffer(96, 0, kOverlayFvf, D3DPOOL_DEFAULT, &vb), 0);
+    EXPECT_EQ(vb, nullptr);
+    a->Release();
+}
+
+TEST_F(D3D8Device, RecordsDeviceCallsCompactly) {
+    d3d8host::setCallRecording(true);
+    IDirect3DTexture8* t = nullptr;
+    device->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t);
+    device->Clear(0, nullptr, 3, 0xFF000000, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->SetTexture(1, t);
+    device->SetTexture(1, nullptr);
+    const D3DMATRIX id = identity();
+    device->SetTransform(D3DTS_VIEW, &id);
+    device->BeginScene();
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    t->Release();
+    const std::vector<std::string> expected = {
+        "CreateTexture(8,8,1,0,22,1)=tex#1", "Clear(0,3,ff000000,1,0)", "SetRenderState(27,1)",
+        "SetTextureStageState(0,4,4)",       "SetTexture(1,tex#1)",     "SetTexture(1,null)",
+        "SetTransform(2,identity)",          "BeginScene",              "EndScene",
+        "Present",                           "Release(tex#1)"};
+    EXPECT_EQ(d3d8host::recordedCalls(), expected);
+    d3d8host::clearRecordedCalls();
+    d3d8host::setCallRecording(false);
+    device->BeginScene();
+    device->EndScene();
+    EXPECT_TRUE(d3d8host::recordedCalls().empty());
+}
+
+TEST_F(D3D8Device, ReferencesAndBindingsKeepObjectsAlive) {
+    const int before = d3d8host::liveObjectCount();
+    IDirect3DTexture8* t = nullptr;
+    device->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t);
+    EXPECT_EQ(d3d8host::liveObjectCount(), before + 1);
+    EXPECT_EQ(t->AddRef(), 2u);
+    EXPECT_EQ(t->Release(), 1u);
+    device->SetTexture(0, t);
+    EXPECT_EQ(t->Release(), 0u);
+    EXPECT_EQ(d3d8host::liveObjectCount(), before + 1);  // still bound to stage 0
+    device->SetTexture(0, nullptr);
+    EXPECT_EQ(d3d8host::liveObjectCount(), before);
+
+    IDirect3D8* owner = nullptr;
+    device->GetDirect3D(&owner);
+    EXPECT_EQ(owner, d3d);
+    owner->Release();
+    IDirect3DSurface8* back = nullptr;
+    device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back);
+    D3DSURFACE_DESC desc;
+    back->GetDesc(&desc);
+    EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(desc.Width, 640u);
+    back->Release();
+    IDirect3DSurface8* depth = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&depth), D3D_OK);
+    depth->GetDesc(&desc);
+    EXPECT_EQ(desc.Format, D3DFMT_D16);
+    D3DLOCKED_RECT locked;
+    EXPECT_LT(depth->LockRect(&locked, nullptr, 0), 0);  // plain D16 is not lockable
+    depth->Release();
+}
+
+TEST_F(D3D8Device, DeviceReleasedWithBoundResourcesFreesThem) {
+    IDirect3DVertexBuffer8* vb = nullptr;
+    IDirect3DIndexBuffer8* ib = nullptr;
+    IDirect3DTexture8* t = nullptr;
+    device->CreateVertexBuffer(44, 0, 0x216, D3DPOOL_DEFAULT, &vb);
+    device->CreateIndexBuffer(12, 0, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &ib);
+    device->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t);
+    device->SetStreamSource(0, vb, 44);
+    device->SetIndices(ib, 0);
+    device->SetTexture(0, t);
+    // The show's release order: resources, then the device, then Direct3D.
+    EXPECT_EQ(vb->Release(), 0u);
+    EXPECT_EQ(ib->Release(), 0u);
+    EXPECT_EQ(t->Release(), 0u);
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+    EXPECT_EQ(d3d->Release(), 0u);
+    d3d = nullptr;
+    EXPECT_EQ(d3d8host::liveObjectCount(), 0);
+}
+
+TEST_F(D3D8Device, FrontBufferAndSurfaceCopies) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    IDirect3DSurface8* image = nullptr;
+    ASSERT_EQ(device->CreateImageSurface(640, 480, D3DFMT_A8R8G8B8, &image), D3D_OK);
+    ASSERT_EQ(device->GetFrontBuffer(image), D3D_OK);
+    D3DLOCKED_RECT locked;
+    image->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    EXPECT_EQ(static_cast<uint32_t*>(locked.pBits)[0], 0xFF336699u);
+    image->UnlockRect();
+
+    IDirect3DSurface8* small = nullptr;
+    ASSERT_EQ(device->CreateImageSurface(4, 4, D3DFMT_A8R8G8B8, &small), D3D_OK);
+    const RECT r{1, 1, 3, 3};
+    const POINT p{2, 2};
+    EXPECT_EQ(device->CopyRects(image, &r, 1, small, &p), D3D_OK);
+    small->LockRect(&locked, nullptr, 0);
+    EXPECT_EQ(reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + 3 * locked.Pitch)[3], 0xFF336699u);
+    small->UnlockRect();
+    const POINT outside{3, 3};
+    EXPECT_LT(device->CopyRects(image, &r, 1, small, &outside), 0);
+    small->Release();
+    image->Release();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(D3D8Create, DesktopWithoutDisplayFailsCleanly) {
+    win32host::resetForTest();
+    d3d8host::resetForTest();
+    // A video driver that does not exist stands for a machine without a display.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "none-such", 1);
+    win32host::selectBackend(win32host::Backend::Desktop);
+    const bool available = win32host::desktopDisplayAvailable();
+    if (previous) {
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    } else {
+        unsetenv("SDL_VIDEODRIVER");
+    }
+    if (available) {
+        win32host::resetForTest();
+        GTEST_SKIP() << "a display is available here";
+    }
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS p = showParameters();
+    IDirect3DDevice8* device = reinterpret_cast<IDirect3DDevice8*>(1);
+    EXPECT_LT(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
+                                &device),
+              0);
+    EXPECT_EQ(device, nullptr);
+    d3d->Release();
+    win32host::resetForTest();
+}
+
+}  // namespace
