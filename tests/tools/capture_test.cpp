@@ -18,7 +18,9 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -141,7 +143,8 @@ void keepVideoFrame(const AVFrame* frame, DecodedMedia& media, bool keepFrames)
 void keepAudioFrame(const AVFrame* frame, DecodedMedia& media)
 {
     SwrContext* toS16 = nullptr;
-    swr_alloc_set_opts2(&toS16, &frame->ch_layout, AV_SAMPLE_FMT_S16, frame->sample_rate, &frame->ch_layout,
+    AVChannelLayout layout = frame->ch_layout;
+    swr_alloc_set_opts2(&toS16, &layout, AV_SAMPLE_FMT_S16, frame->sample_rate, &layout,
                         static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
     swr_init(toS16);
     const size_t start = media.samples.size();
@@ -264,14 +267,19 @@ std::optional<Pixels> readPng(const fs::path& path, int& width, int& height)
     return pixels;
 }
 
-// Compares ignoring the unused X byte; the count of differing pixels.
-size_t differingPixels(const Pixels& a, const Pixels& b)
+// Pixels with a colour channel further apart than `tolerance`; the unused X byte is
+// not compared.
+size_t differingPixels(const Pixels& a, const Pixels& b, int tolerance = 0)
 {
     if (a.size() != b.size())
         return std::max(a.size(), b.size()) / 4;
     size_t count = 0;
     for (size_t i = 0; i < a.size(); i += 4)
-        count += std::memcmp(&a[i], &b[i], 3) != 0;
+        for (size_t c = 0; c < 3; ++c)
+            if (std::abs(a[i + c] - b[i + c]) > tolerance) {
+                ++count;
+                break;
+            }
     return count;
 }
 
@@ -486,7 +494,8 @@ TEST_F(CaptureRun, StillsMatchTheSceneTestsGoldenFrames)
         const auto actual = readPng(still, width, height);
         const auto expected = readPng(directory / (std::string(golden.name) + ".png"), goldenWidth, goldenHeight);
         ASSERT_TRUE(actual && expected) << golden.name;
-        const size_t differing = differingPixels(*actual, *expected);
+        // The scene tests let a channel be one rounding step off (2 of 255).
+        const size_t differing = differingPixels(*actual, *expected, 2);
         EXPECT_EQ(differing, 0u) << golden.name << " at " << golden.seconds << " s";
         if (differing)
             keepFailedComparison(outputs, golden.name, *actual, *expected, width, height);
@@ -523,10 +532,11 @@ TEST_F(CaptureRun, MissingOrIncompleteDataSetIsReportedAndNothingWritten)
 
     // Without the fade picture the show would run on, showing its message box.
     const fs::path partial = outputs / "partial";
+    fs::create_directories(partial);
     fs::copy(generatedDataSet(), partial / "data", fs::copy_options::recursive);
     fs::remove(partial / "data" / "feidi.tga");
     fs::current_path(partial);
-    run = capture({"--lossless", output("nothing.mkv")});
+    run = capture({"--lossless", "--to", "1", output("nothing.mkv")});
     EXPECT_EQ(run.status, CAPTURE_FAILED);
     EXPECT_NE(run.err.find("Failed to load texture"), std::string::npos) << run.err;
 
