@@ -246,8 +246,11 @@ int CaptureSession::conclude(std::FILE* out, std::FILE* err)
     }
     if (!error.empty())
         return fail(err, error);
-    if (result.exitCode == 0)
-        return fail(err, "the show could not start");
+    if (result.exitCode == 0) {
+        const auto& boxes = win32host::shownMessageBoxes();
+        return fail(err, "the show could not start" +
+                             (boxes.empty() ? std::string() : ": \"" + boxes.back().text + "\""));
+    }
     const double endSeconds = static_cast<double>(result.framesPresented) / options.fps;
     if (!options.nullOutput && framesEncoded == 0)
         return fail(err, "nothing to write: the show ended at " + std::to_string(endSeconds) + " s");
