@@ -48,15 +48,9 @@ void DecodedImage::reset()
         chain = std::move(chain->next);
 }
 
-static bool isDxtFormat(D3DFORMAT format)
-{
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
 UINT imageRowCount(const DecodedImage& image)
 {
-    return isDxtFormat(image.format) ? (image.height + 3) / 4 : image.height;
+    return static_cast<UINT>(pixelformat::rowCount(image.format, static_cast<int>(image.height)));
 }
 
 BYTE* allocateImagePixels(DecodedImage& image, size_t pitch, size_t height)

@@ -48,11 +48,6 @@ struct DecodedImage {
 // Rows stored in `pixels`: the height, or the block rows of a DXT image.
 UINT imageRowCount(const DecodedImage& image);
 
-// Expands a D3DFMT_DXT1..DXT5 image (the first one only, not `next`) to D3DFMT_A8R8G8B8 of
-// the same width and height. DXT2 and DXT4 are returned as stored, premultiplied. False for
-// any other format or when memory runs out; `out` is then left empty.
-bool expandDxtImage(const DecodedImage& image, DecodedImage& out);
-
 // ---------------------------------------------------------------------------------------------
 // Files
 // ---------------------------------------------------------------------------------------------

@@ -46,12 +46,6 @@ DdsHeader parseDdsHeader(const BYTE* b)
     return h;
 }
 
-bool isDxt(D3DFORMAT format)
-{
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
-           format == D3DFMT_DXT5;
-}
-
 // How the surfaces are stored and what they are delivered as.
 struct DdsLayout {
     D3DFORMAT stored = D3DFMT_UNKNOWN;     // the surfaces' own format, or UNKNOWN when converted
@@ -60,38 +54,30 @@ struct DdsLayout {
     MaskedPixelConverter converter;        // used when stored is UNKNOWN
 };
 
-D3DFORMAT luminanceFormat(const DdsHeader& h)
-{
-    const ChannelMasks& m = h.masks;
-    if (h.bitCount == 8 && m.red == 0xFF && m.alpha == 0)
-        return D3DFMT_L8;
-    if (h.bitCount == 16 && m.red == 0xFF && m.alpha == 0xFF00)
-        return D3DFMT_A8L8;
-    if (h.bitCount == 8 && m.red == 0x0F && m.alpha == 0xF0)
-        return D3DFMT_A4L4;
-    return D3DFMT_UNKNOWN;
-}
-
 bool planDdsLayout(const DdsHeader& h, DdsLayout& layout)
 {
     const uint32_t f = h.pixelFlags;
     if (f & ddpfFourCc) {
-        const auto format = static_cast<D3DFORMAT>(h.fourCc);
-        if (!isDxt(format))
-            return false;
-        layout.stored = layout.delivered = format;
-        return true;
+        // Compared as numbers: an arbitrary FourCC is no valid D3DFORMAT value.
+        for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
+            if (h.fourCc == static_cast<uint32_t>(format)) {
+                layout.stored = layout.delivered = format;
+                return true;
+            }
+        }
+        return false;
     }
     layout.bitsPerPixel = h.bitCount;
-    if (f & ddpfLuminance) {
-        layout.stored = layout.delivered = luminanceFormat(h);
-        return layout.stored != D3DFMT_UNKNOWN;
-    }
     ChannelMasks masks = h.masks;
     if (!(f & (ddpfAlphaPixels | ddpfAlpha)))
         masks.alpha = 0;
+    if (f & ddpfLuminance) {
+        layout.stored = layout.delivered = formatForMasks(h.bitCount, masks, pixelformat::ClassLuminance);
+        return layout.stored != D3DFMT_UNKNOWN;
+    }
     if ((f & ddpfAlpha) && !(f & ddpfRgb)) {
-        layout.stored = layout.delivered = h.bitCount == 8 && masks.alpha == 0xFF ? D3DFMT_A8 : D3DFMT_UNKNOWN;
+        masks.red = masks.green = masks.blue = 0;
+        layout.stored = layout.delivered = formatForMasks(h.bitCount, masks);
         return layout.stored != D3DFMT_UNKNOWN;
     }
     if (!(f & ddpfRgb))
@@ -111,8 +97,8 @@ struct SurfaceSize {
 
 SurfaceSize storedSurfaceSize(const DdsLayout& layout, UINT width, UINT height)
 {
-    if (isDxt(layout.stored)) {
-        const size_t blockBytes = layout.stored == D3DFMT_DXT1 ? 8 : 16;
+    if (pixelformat::isBlockCompressed(layout.stored)) {
+        const size_t blockBytes = 16 * pixelformat::findFormat(layout.stored)->bitsPerPixel / 8;
         return {(size_t{width} + 3) / 4 * blockBytes, (size_t{height} + 3) / 4};
     }
     return {size_t{width} * (layout.bitsPerPixel / 8), height};
@@ -163,7 +149,7 @@ bool readDds(const BYTE* bytes, size_t size, DecodedImage& image)
     DdsLayout layout;
     if ((h.caps2 & ddsCaps2Volume) || !imageSizeAcceptable(h.width, h.height) || !planDdsLayout(h, layout))
         return false;
-    if (!isDxt(layout.stored) && (layout.bitsPerPixel % 8 != 0 || layout.bitsPerPixel == 0))
+    if (!pixelformat::isBlockCompressed(layout.stored) && (layout.bitsPerPixel % 8 != 0 || layout.bitsPerPixel == 0))
         return false;
 
     unsigned levels = (h.flags & ddsdMipMapCount) && h.mipMapCount > 0 ? h.mipMapCount : 1;

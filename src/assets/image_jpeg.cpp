@@ -80,12 +80,9 @@ bool runJpegDecode(JpegDecode& decode, const BYTE* bytes, size_t size)
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return false;
-    if (info.progressive_mode) {
-        decode.progress.progress_monitor = jpegProgress;
-        info.progress = &decode.progress;
-    }
-    jpeg_start_decompress(&info);
-
+    // Size and components are known before any scan is decoded: refuse early, not after
+    // start-up has already read a whole progressive file.
+    jpeg_calc_output_dimensions(&info);
     const UINT width = decode.width = info.output_width;
     const UINT height = decode.height = info.output_height;
     if (!imageSizeAcceptable(width, height))
@@ -97,6 +94,14 @@ bool runJpegDecode(JpegDecode& decode, const BYTE* bytes, size_t size)
     else
         return false;
     decode.pitch = decode.format == D3DFMT_L8 ? width : width * 4;
+
+    if (info.progressive_mode) {
+        decode.progress.progress_monitor = jpegProgress;
+        info.progress = &decode.progress;
+    }
+    jpeg_start_decompress(&info);
+    if (info.output_width != width || info.output_height != height)
+        return false;
 
     decode.pixels = new (std::nothrow) BYTE[size_t{decode.pitch} * height];
     decode.row = new (std::nothrow) BYTE[size_t{width} * 3];

@@ -3,30 +3,32 @@
 
 #include <bit>
 
-D3DFORMAT formatForMasks(unsigned bitsPerPixel, const ChannelMasks& m)
+namespace {
+
+uint32_t channelMask(const pixelformat::FormatInfo& f, int channel)
 {
-    struct Layout {
-        unsigned bits;
-        ChannelMasks masks;
-        D3DFORMAT format;
-    };
-    static constexpr Layout layouts[] = {
-        {32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, D3DFMT_A8R8G8B8},
-        {32, {0xFF0000, 0xFF00, 0xFF, 0}, D3DFMT_X8R8G8B8},
-        {32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}, D3DFMT_A2B10G10R10},
-        {24, {0xFF0000, 0xFF00, 0xFF, 0}, D3DFMT_R8G8B8},
-        {16, {0xF800, 0x7E0, 0x1F, 0}, D3DFMT_R5G6B5},
-        {16, {0x7C00, 0x3E0, 0x1F, 0}, D3DFMT_X1R5G5B5},
-        {16, {0x7C00, 0x3E0, 0x1F, 0x8000}, D3DFMT_A1R5G5B5},
-        {16, {0xF00, 0xF0, 0xF, 0xF000}, D3DFMT_A4R4G4B4},
-        {16, {0xF00, 0xF0, 0xF, 0}, D3DFMT_X4R4G4B4},
-        {16, {0xE0, 0x1C, 0x3, 0xFF00}, D3DFMT_A8R3G3B2},
-        {8, {0xE0, 0x1C, 0x3, 0}, D3DFMT_R3G3B2},
-    };
-    for (const Layout& l : layouts) {
-        if (l.bits == bitsPerPixel && l.masks.red == m.red && l.masks.green == m.green &&
-            l.masks.blue == m.blue && l.masks.alpha == m.alpha)
-            return l.format;
+    const unsigned width = f.widths[channel];
+    if (width == 0)
+        return 0;
+    const uint32_t ones = width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1;
+    return ones << f.shifts[channel];
+}
+
+} // namespace
+
+D3DFORMAT formatForMasks(unsigned bitsPerPixel, const ChannelMasks& m, int formatClass)
+{
+    using namespace pixelformat;
+    for (const FormatInfo& f : formatTable()) {
+        if (f.formatClass != formatClass || f.blockCompressed || f.format == D3DFMT_UYVY || f.format == D3DFMT_YUY2 ||
+            f.bitsPerPixel != static_cast<int>(bitsPerPixel))
+            continue;
+        if (channelMask(f, ChannelRed) != m.red || channelMask(f, ChannelAlpha) != m.alpha)
+            continue;
+        // Luminance rows describe their one channel as equal red, green and blue.
+        if (formatClass == ClassLuminance ||
+            (channelMask(f, ChannelGreen) == m.green && channelMask(f, ChannelBlue) == m.blue))
+            return f.format;
     }
     return D3DFMT_UNKNOWN;
 }

@@ -98,11 +98,6 @@ D3DFORMAT choosePngTransforms(PngDecode& d, int colourType, int bitDepth)
     }
 }
 
-size_t bytesPerPixelOf(D3DFORMAT format)
-{
-    return format == D3DFMT_P8 || format == D3DFMT_L8 ? 1 : format == D3DFMT_A8L8 ? 2 : 4;
-}
-
 // Everything that can long-jump happens here; state that outlives a jump lives in `d`.
 bool runPngDecode(PngDecode& d)
 {
@@ -125,7 +120,7 @@ bool runPngDecode(PngDecode& d)
 
     d.width = width;
     d.height = height;
-    d.pitch = bytesPerPixelOf(d.format) * width;
+    d.pitch = size_t{width} * pixelformat::findFormat(d.format)->bitsPerPixel / 8;
     if (png_get_rowbytes(d.png, d.info) != d.pitch)
         return false;
     d.pixels = new (std::nothrow) BYTE[d.pitch * height];

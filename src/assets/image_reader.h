@@ -4,6 +4,8 @@
 
 #include "image.h"
 
+#include <pixel_formats.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -115,9 +117,11 @@ struct ChannelMasks {
     uint32_t alpha = 0;
 };
 
-// The Direct3D format whose layout is exactly these masks at this many bits per pixel, so the
-// rows can be delivered as stored; D3DFMT_UNKNOWN when there is none.
-D3DFORMAT formatForMasks(unsigned bitsPerPixel, const ChannelMasks& masks);
+// The Direct3D format of the given class (pixelformat::ClassColour or ClassLuminance, whose
+// one channel is given as the red mask) whose layout is exactly these masks at this many bits
+// per pixel, so the rows can be delivered as stored; D3DFMT_UNKNOWN when there is none.
+D3DFORMAT formatForMasks(unsigned bitsPerPixel, const ChannelMasks& masks,
+                         int formatClass = pixelformat::ClassColour);
 
 // Converts rows of 16-, 24- or 32-bit little-endian pixels with arbitrary contiguous masks to
 // A8R8G8B8 words (alpha 255 where there is no alpha mask). Each channel is scaled from its

@@ -10,6 +10,7 @@
 #include <d3d8.h>
 
 #include "d3d8_host.h"
+#include "win32_host.h"
 
 namespace d3d8test {
 
@@ -62,6 +63,7 @@ inline D3DMATRIX overlayProjection(float width = 640.0f, float height = 480.0f) 
 class DeviceFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        win32host::resetForTest();  // headless
         d3d8host::resetForTest();
         configure(config);
         d3d8host::setDeviceConfig(config);

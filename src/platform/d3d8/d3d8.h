@@ -87,13 +87,6 @@ typedef enum _D3DLIGHTTYPE {
     D3DLIGHT_FORCE_DWORD = 0x7fffffff
 } D3DLIGHTTYPE;
 
-typedef struct _D3DCOLORVALUE {
-    float r;
-    float g;
-    float b;
-    float a;
-} D3DCOLORVALUE;
-
 typedef struct _D3DLIGHT8 {
     D3DLIGHTTYPE Type;
     D3DCOLORVALUE Diffuse;

@@ -600,11 +600,18 @@ typedef struct _D3DBOX {
     UINT Back;
 } D3DBOX;
 
+typedef struct _D3DCOLORVALUE {
+    float r;
+    float g;
+    float b;
+    float a;
+} D3DCOLORVALUE;
+
 typedef struct _D3DMATERIAL8 {
-    float Diffuse[4];
-    float Ambient[4];
-    float Specular[4];
-    float Emissive[4];
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
     float Power;
 } D3DMATERIAL8;
 

@@ -1,8 +1,464 @@
+// Primitive assembly, clipping, culling and scan conversion.
+//
+// Clipping is exact in homogeneous space against the near plane (z >= 0), the far plane
+// (z <= w, inclusive, so z = 1 is drawn), w > 0 and a guard band of 8192 pixels for x and y;
+// within the guard band triangles are only scissored to the viewport. Scan conversion runs on
+// positions snapped to 1/256 pixel with exact integer edge stepping: pixel centres sit at
+// integer coordinates, a pixel belongs to a triangle when its centre is inside, and centres on
+// an edge belong to it only on top and left edges, so triangles sharing an edge cover each
+// pixel along it exactly once.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "raster_internal.h"
 
 namespace raster {
+namespace {
 
-void drawPrimitives(const DrawState&, const ColourTarget&, const DepthTarget&, D3DPRIMITIVETYPE, const VertexInput&,
-                    const IndexInput&, UINT, UINT) {}
+int64_t floorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+// Rows y of pixel centres on or below y256 / 256: ceil(y256 / 256).
+inline int ceilRow(int32_t y256) { return (y256 + 255) >> 8; }
+
+// Walks the first pixel centre at or right of an edge, row by row, in exact arithmetic:
+// x(y) = ceil((xa*dy + (y*256 - ya)*dx) / (256*dy)).
+struct EdgeWalk {
+    int64_t x;          // current ceil
+    int64_t remainder;  // x * denom - numerator, in [0, denom)
+    int64_t denom;
+    int64_t stepX;
+    int64_t stepRemainder;
+
+    void start(const int32_t* a, const int32_t* b, int row) {
+        const int64_t dx = b[0] - a[0], dy = b[1] - a[1];
+        denom = 256 * dy;
+        const int64_t numerator = static_cast<int64_t>(a[0]) * dy + (static_cast<int64_t>(row) * 256 - a[1]) * dx;
+        x = -floorDiv(-numerator, denom);
+        remainder = x * denom - numerator;
+        stepX = floorDiv(dx, dy);
+        stepRemainder = 256 * (dx - stepX * dy);
+    }
+    void next() {
+        x += stepX;
+        remainder -= stepRemainder;
+        if (remainder < 0) {
+            remainder += denom;
+            ++x;
+        }
+    }
+};
+
+struct ScreenVertex {
+    int32_t f[2];  // x, y in 1/256 pixel
+    float z, q;
+    const float* attr;
+};
+
+constexpr int kClipPoolSize = 4096;
+
+class Rasterizer {
+public:
+    Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade,
+               AffineSpanFn affineSpan)
+        : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
+          batch_(storage().batch), clipPool_(storage().clipPool) {
+        batch_->count = 0;
+        batch_->triangles = 0;
+        batch_->contiguous = true;
+    }
+
+    void triangle(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c, bool pretransformed) {
+        const uint32_t all = a->outcode | b->outcode | c->outcode;
+        if (pretransformed) {
+            // Screen-space vertices are not clipped; ones beyond the guard band are not drawn.
+            if (!all) drawScreen(screenOf(*a), screenOf(*b), screenOf(*c));
+            return;
+        }
+        if (a->outcode & b->outcode & c->outcode & kRejectMask) return;
+        if (all & kClipMask) {
+            clipAndDraw(a, b, c);
+        } else {
+            drawScreen(screenOf(*a), screenOf(*b), screenOf(*c));
+        }
+    }
+
+    void finish() { flush(); }
+
+private:
+    static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
+
+    void flush() {
+        if (batch_->count > 0) shade_(context_, *batch_);
+        batch_->count = 0;
+        batch_->triangles = 0;
+        batch_->contiguous = true;
+    }
+
+    // Sutherland-Hodgman in clip space. New vertices are always interpolated from the
+    // inside end of an edge, so two triangles sharing an edge produce the same point.
+    void clipAndDraw(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c) {
+        // Clipped vertices live until the triangles that use them have been shaded.
+        if (batch_->triangles == 0) clipUsed_ = 0;
+        if (clipUsed_ + 24 > kClipPoolSize) {
+            flush();
+            clipUsed_ = 0;
+        }
+        const int attrs = pipe_.attrCount;
+        ShadedVertex* polygon[2][12];
+        int count = 3;
+        polygon[0][0] = const_cast<ShadedVertex*>(a);
+        polygon[0][1] = const_cast<ShadedVertex*>(b);
+        polygon[0][2] = const_cast<ShadedVertex*>(c);
+        int cur = 0;
+        const ViewportTransform& t = viewport_;
+        const float planes[7][4] = {
+            {0, 0, 1, 0},                 // near: z >= 0
+            {0, 0, -1, 1},                // far: z <= w
+            {0, 0, 0, 1},                 // w > 0 (tested against a small epsilon)
+            {1, 0, 0, -t.guardLeft},      // x >= guardLeft * w
+            {-1, 0, 0, t.guardRight},     // x <= guardRight * w
+            {0, 1, 0, -t.guardBottom},    // y >= guardBottom * w
+            {0, -1, 0, t.guardTop},       // y <= guardTop * w
+        };
+        const uint32_t planeBits[7] = {OutNear, OutFar, OutW, OutGuardLeft, OutGuardRight, OutGuardBottom, OutGuardTop};
+        const uint32_t all = a->outcode | b->outcode | c->outcode;
+        for (int p = 0; p < 7 && count >= 3; ++p) {
+            if (!(all & planeBits[p])) continue;
+            const float* pl = planes[p];
+            const float bias = p == 2 ? 1e-6f : 0.0f;
+            auto distance = [&](const ShadedVertex* v) {
+                return pl[0] * v->clip[0] + pl[1] * v->clip[1] + pl[2] * v->clip[2] + pl[3] * v->clip[3] - bias;
+            };
+            int outCount = 0;
+            ShadedVertex** in = polygon[cur];
+            ShadedVertex** out = polygon[cur ^ 1];
+            for (int i = 0; i < count; ++i) {
+                ShadedVertex* v0 = in[i];
+                ShadedVertex* v1 = in[(i + 1) % count];
+                const float d0 = distance(v0), d1 = distance(v1);
+                const bool in0 = d0 >= 0.0f, in1 = d1 >= 0.0f;
+                if (in0) out[outCount++] = v0;
+                if (in0 != in1 && outCount < 12) {
+                    ShadedVertex* inside = in0 ? v0 : v1;
+                    ShadedVertex* outside = in0 ? v1 : v0;
+                    const float dIn = in0 ? d0 : d1, dOut = in0 ? d1 : d0;
+                    const float s = dIn / (dIn - dOut);
+                    ShadedVertex& n = clipPool_[clipUsed_++];
+                    for (int k = 0; k < 4; ++k) n.clip[k] = inside->clip[k] + s * (outside->clip[k] - inside->clip[k]);
+                    for (int k = 0; k < attrs; ++k) n.attr[k] = inside->attr[k] + s * (outside->attr[k] - inside->attr[k]);
+                    if (p == 0) n.clip[2] = std::max(n.clip[2], 0.0f);
+                    if (p == 1) n.clip[2] = std::min(n.clip[2], n.clip[3]);
+                    n.outcode = OutW;  // not yet projected
+                    out[outCount++] = &n;
+                }
+            }
+            count = outCount;
+            cur ^= 1;
+        }
+        if (count < 3) return;
+        ScreenVertex screen[12];
+        for (int i = 0; i < count; ++i) {
+            ShadedVertex* v = polygon[cur][i];
+            if (v->outcode & kClipMask) {
+                // A new vertex, or an original one whose outcode kept it from being projected.
+                const float rw = 1.0f / v->clip[3];
+                const float sx = t.x + (v->clip[0] * rw + 1.0f) * t.halfW;
+                const float sy = t.y + (1.0f - v->clip[1] * rw) * t.halfH;
+                screen[i] = {{static_cast<int32_t>(std::lrint(sx * 256.0f)), static_cast<int32_t>(std::lrint(sy * 256.0f))},
+                             t.minZ + std::clamp(v->clip[2] * rw, 0.0f, 1.0f) * t.rangeZ,
+                             rw,
+                             v->attr};
+            } else {
+                screen[i] = screenOf(*v);
+            }
+        }
+        for (int i = 1; i + 1 < count; ++i) drawScreen(screen[0], screen[i], screen[i + 1]);
+    }
+
+    void drawScreen(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+        const int64_t area = static_cast<int64_t>(b.f[0] - a.f[0]) * (c.f[1] - a.f[1]) -
+                             static_cast<int64_t>(c.f[0] - a.f[0]) * (b.f[1] - a.f[1]);
+        if (area == 0) return;
+        // With y pointing down, a positive area runs clockwise on screen.
+        if (pipe_.cullMode == D3DCULL_CCW && area < 0) return;
+        if (pipe_.cullMode == D3DCULL_CW && area > 0) return;
+        scan(a, b, c, area);
+        if (pipe_.flushPerTriangle) flush();
+    }
+
+    int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        if (batch_->triangles == kBatchTriangles) flush();
+        TrianglePlanes& p = batch_->planes[batch_->triangles];
+        const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float inv = 65536.0f / static_cast<float>(area);
+        auto plane = [&](float f0, float f1, float f2, float& dx, float& dy) {
+            dx = ((f1 - f0) * y2 - (f2 - f0) * y1) * inv;
+            dy = ((f2 - f0) * x1 - (f1 - f0) * x2) * inv;
+        };
+        p.x0 = a.f[0] * (1.0f / 256.0f);
+        p.y0 = a.f[1] * (1.0f / 256.0f);
+        p.z0 = a.z;
+        plane(a.z, b.z, c.z, p.zdx, p.zdy);
+        p.q0 = a.q;
+        plane(a.q, b.q, c.q, p.qdx, p.qdy);
+        plane(0.0f, b.q, 0.0f, p.b1dx, p.b1dy);
+        plane(0.0f, 0.0f, c.q, p.b2dx, p.b2dy);
+        p.attr[0] = a.attr;
+        p.attr[1] = pipe_.flatShade ? a.attr : b.attr;
+        p.attr[2] = pipe_.flatShade ? a.attr : c.attr;
+        if (pipe_.perTriangleLod) chooseLevels(p, a, b, c, x1, y1, x2, y2, inv);
+        return batch_->triangles++;
+    }
+
+    // Mip level and min/mag choice from the texture-space size of a pixel at the triangle.
+    void chooseLevels(TrianglePlanes& p, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                      float x1, float y1, float x2, float y2, float inv) {
+        for (int s = 0; s < pipe_.stageCount; ++s) {
+            const StageConfig& sc = pipe_.stages[s];
+            p.mipLevel[s] = 0;
+            p.mipBlend[s] = 0.0f;
+            if (!sc.sampled) continue;
+            const LevelView& top = sc.texture->levels[0];
+            auto grad = [&](int slot, float scale, float& dx, float& dy) {
+                const float f0 = a.attr[slot] * scale, f1 = b.attr[slot] * scale, f2 = c.attr[slot] * scale;
+                dx = ((f1 - f0) * y2 - (f2 - f0) * y1) * inv;
+                dy = ((f2 - f0) * x1 - (f1 - f0) * x2) * inv;
+            };
+            float udx, udy, vdx, vdy;
+            grad(sc.texSlot, static_cast<float>(top.width), udx, udy);
+            grad(sc.texSlot + 1, static_cast<float>(top.height), vdx, vdy);
+            const float rho = std::max(std::sqrt(udx * udx + vdx * vdx), std::sqrt(udy * udy + vdy * vdy));
+            const float lod = (rho > 0.0f ? std::log2(rho) : -100.0f) + sc.lodBias;
+            // The sign of the level tells magnification (point/linear by MAGFILTER) from minification.
+            p.mipBlend[s] = lod;
+            if (sc.mipFilter == D3DTEXF_NONE || sc.texture->levelCount == 1) continue;
+            const int last = sc.texture->levelCount - 1;
+            const float clamped = std::clamp(lod, static_cast<float>(std::min(sc.maxMipLevel, last)),
+                                             static_cast<float>(last));
+            if (sc.mipFilter == D3DTEXF_POINT) {
+                p.mipLevel[s] = std::clamp(static_cast<int>(std::floor(clamped + 0.5f)), 0, last);
+            } else {
+                p.mipLevel[s] = std::clamp(static_cast<int>(std::floor(clamped)), 0, last);
+            }
+        }
+    }
+
+    // Calls sink(y, xLeft, xRight) for every row of pixel centres the triangle covers,
+    // with the span already limited to the viewport.
+    template <class Sink>
+    void scanRows(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, Sink&& sink) {
+        const ScreenVertex* v[3] = {&a, &b, &c};
+        if (v[1]->f[1] < v[0]->f[1]) std::swap(v[0], v[1]);
+        if (v[2]->f[1] < v[1]->f[1]) std::swap(v[1], v[2]);
+        if (v[1]->f[1] < v[0]->f[1]) std::swap(v[0], v[1]);
+        const ScreenVertex& top = *v[0];
+        const ScreenVertex& mid = *v[1];
+        const ScreenVertex& bot = *v[2];
+        const int rowTop = std::max(ceilRow(top.f[1]), viewport_.top);
+        const int rowMid = ceilRow(mid.f[1]);
+        const int rowBot = std::min(ceilRow(bot.f[1]), viewport_.bottom);
+        if (rowTop >= rowBot) return;
+        const int64_t cross = static_cast<int64_t>(mid.f[0] - top.f[0]) * (bot.f[1] - top.f[1]) -
+                              static_cast<int64_t>(mid.f[1] - top.f[1]) * (bot.f[0] - top.f[0]);
+        const bool midLeft = cross < 0;
+        const int64_t left = viewport_.left, right = viewport_.right;
+        auto emit = [&](int y, int64_t xl, int64_t xr) {
+            xl = std::max(xl, left);
+            xr = std::min(xr, right);
+            if (xl < xr) sink(y, static_cast<int>(xl), static_cast<int>(xr));
+        };
+        EdgeWalk longEdge;
+        longEdge.start(top.f, bot.f, rowTop);
+        const int upperEnd = std::min(rowMid, rowBot);
+        int y = rowTop;
+        if (y < upperEnd) {
+            EdgeWalk shortEdge;
+            shortEdge.start(top.f, mid.f, y);
+            for (; y < upperEnd; ++y) {
+                emit(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x);
+                shortEdge.next();
+                longEdge.next();
+            }
+        }
+        y = std::max(y, rowMid);  // the long edge has been walked down to this row
+        if (y < rowBot) {
+            EdgeWalk shortEdge;
+            shortEdge.start(mid.f, bot.f, y);
+            for (; y < rowBot; ++y) {
+                emit(y, midLeft ? shortEdge.x : longEdge.x, midLeft ? longEdge.x : shortEdge.x);
+                shortEdge.next();
+                longEdge.next();
+            }
+        }
+    }
+
+    void scan(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        if (affineSpan_ && a.q == b.q && b.q == c.q) {
+            AffineTriangle t = affineSetup(a, b, c, area);
+            scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, x0, x1); });
+            return;
+        }
+        int slot = -1;
+        scanRows(a, b, c, [&](int y, int x0, int x1) {
+            if (slot < 0) slot = addPlanes(a, b, c, area);
+            span(y, x0, x1, slot);
+        });
+    }
+
+    AffineTriangle affineSetup(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        const StageConfig& sc = pipe_.stages[0];
+        const LevelView& lv = sc.texture->levels[0];
+        const float su = static_cast<float>(lv.width) * 256.0f, sv = static_cast<float>(lv.height) * 256.0f;
+        const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
+        const float inv = 65536.0f / static_cast<float>(area);
+        AffineTriangle t;
+        t.x0 = a.f[0] * (1.0f / 256.0f);
+        t.y0 = a.f[1] * (1.0f / 256.0f);
+        const int slot = sc.texSlot;
+        const float s0 = a.attr[slot] * su, s1 = b.attr[slot] * su, s2 = c.attr[slot] * su;
+        const float t0 = a.attr[slot + 1] * sv, t1 = b.attr[slot + 1] * sv, t2 = c.attr[slot + 1] * sv;
+        t.s0 = s0;
+        t.sdx = ((s1 - s0) * y2 - (s2 - s0) * y1) * inv;
+        t.sdy = ((s2 - s0) * x1 - (s1 - s0) * x2) * inv;
+        t.t0 = t0;
+        t.tdx = ((t1 - t0) * y2 - (t2 - t0) * y1) * inv;
+        t.tdy = ((t2 - t0) * x1 - (t1 - t0) * x2) * inv;
+        auto channel = [](float v) { return static_cast<uint32_t>(std::lrint(std::clamp(v, 0.0f, 255.0f))); };
+        const float* d = pipe_.diffuseValue;
+        t.diffuse = (channel(d[3]) << 24) | (channel(d[0]) << 16) | (channel(d[1]) << 8) | channel(d[2]);
+        return t;
+    }
+
+    void span(int y, int x, int end, int& slot) {
+        FragmentBatch& b = *batch_;
+        const int rowBase = y * context_.target.pitch;
+        while (x < end) {
+            if (b.count == kBatchSize) slot = flushMidTriangle(slot);
+            const int offset = rowBase + x;
+            if (b.count > 0 && offset != b.offset[b.count - 1] + 1) {
+                // Keep long runs contiguous for the kernels' fast memory paths.
+                if (b.contiguous && b.count >= 64) slot = flushMidTriangle(slot);
+                if (b.count > 0) b.contiguous = false;
+            }
+            const int n = std::min(end - x, kBatchSize - b.count);
+            const TrianglePlanes& p = b.planes[slot];
+            const float ry = static_cast<float>(y) - p.y0;
+            const float rx0 = static_cast<float>(x) - p.x0;
+            int i = b.count;
+            for (int k = 0; k < n; ++k, ++i) {
+                b.rx[i] = rx0 + static_cast<float>(k);
+                b.ry[i] = ry;
+                b.offset[i] = offset + k;
+                b.tri[i] = static_cast<uint16_t>(slot);
+            }
+            b.count += n;
+            x += n;
+        }
+    }
+
+    // Shades what the batch holds and carries the triangle being scanned into the next one.
+    int flushMidTriangle(int slot) {
+        const TrianglePlanes keep = batch_->planes[slot];
+        const int used = clipUsed_;
+        if (batch_->count > 0) shade_(context_, *batch_);
+        batch_->count = 0;
+        batch_->contiguous = true;
+        batch_->planes[0] = keep;
+        batch_->triangles = 1;
+        clipUsed_ = used;  // the triangle's clipped vertices are still in use
+        return 0;
+    }
+
+    // Kept from draw to draw: a draw is often a single quad.
+    struct Storage {
+        std::unique_ptr<FragmentBatch> batch = std::make_unique<FragmentBatch>();
+        std::vector<ShadedVertex> clipPool = std::vector<ShadedVertex>(kClipPoolSize);
+    };
+    static Storage& storage() {
+        static thread_local Storage s;
+        return s;
+    }
+
+    const PixelContext& context_;
+    const PipelineConfig& pipe_;
+    ViewportTransform viewport_;
+    ShadeBatchFn shade_;
+    AffineSpanFn affineSpan_;
+    std::unique_ptr<FragmentBatch>& batch_;
+    std::vector<ShadedVertex>& clipPool_;
+    int clipUsed_ = 0;
+};
+
+UINT indexAt(const IndexInput& indices, UINT position) {
+    if (indices.is32) {
+        uint32_t v;
+        std::memcpy(&v, indices.data + static_cast<size_t>(position) * 4, 4);
+        return v;
+    }
+    uint16_t v;
+    std::memcpy(&v, indices.data + static_cast<size_t>(position) * 2, 2);
+    return v;
+}
+
+}  // namespace
+
+AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
+    return kernels_avx2::available() ? kernels_avx2::affineSpanFor(pipe) : kernels_base::affineSpanFor(pipe);
+}
+
+ShadeBatchFn shadeBatchFunction() {
+    static const ShadeBatchFn fn = kernels_avx2::available() ? kernels_avx2::shadeBatch : kernels_base::shadeBatch;
+    return fn;
+}
+
+void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
+                    D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
+                    UINT primCount) {
+    if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return;
+    const FvfLayout layout = decodeFvf(vertices.fvf);
+    if (!layout.valid || vertices.vertexCount == 0) return;
+    PipelineConfig pipe = buildPipeline(state, layout, target, depth);
+    const ViewportTransform viewport = viewportTransform(state.viewport);
+
+    static thread_local std::vector<ShadedVertex> shaded;
+    if (shaded.size() < vertices.vertexCount) shaded.resize(vertices.vertexCount);
+    processVertices(state, pipe, layout, vertices, viewport, shaded.data());
+
+    const PixelContext context{&pipe, target, depth};
+    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
+    const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
+    Rasterizer rasterizer(context, viewport, shadeBatchFunction(), affine);
+    const UINT first = vertices.firstVertex, count = vertices.vertexCount;
+    // Vertex n of the primitive stream, or null when it lies outside the declared range.
+    auto vertex = [&](UINT n) -> const ShadedVertex* {
+        UINT index = indices.data ? indices.baseVertex + indexAt(indices, start + n) : start + n;
+        if (index < first || index - first >= count) return nullptr;
+        return &shaded[index - first];
+    };
+    for (UINT i = 0; i < primCount; ++i) {
+        const ShadedVertex *a, *b, *c;
+        if (type == D3DPT_TRIANGLELIST) {
+            a = vertex(3 * i), b = vertex(3 * i + 1), c = vertex(3 * i + 2);
+        } else if (type == D3DPT_TRIANGLESTRIP) {
+            // Every other triangle of a strip is turned round to keep the winding.
+            a = vertex(i);
+            b = vertex(i & 1 ? i + 2 : i + 1);
+            c = vertex(i & 1 ? i + 1 : i + 2);
+        } else {
+            a = vertex(0), b = vertex(i + 1), c = vertex(i + 2);
+        }
+        if (a && b && c) rasterizer.triangle(a, b, c, layout.pretransformed);
+    }
+    rasterizer.finish();
+}
 
 }  // namespace raster

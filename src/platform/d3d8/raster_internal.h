@@ -1,5 +1,8 @@
-// Shared pieces of the rasteriser's stages.
+// Shared pieces of the rasteriser's stages: the vertex layout, the per-draw pipeline
+// configuration, the processed vertex, and the fragment batch the pixel kernels work on.
 #pragma once
+
+#include <cstdint>
 
 #include "raster.h"
 
@@ -20,5 +23,162 @@ struct FvfLayout {
 };
 
 FvfLayout decodeFvf(DWORD fvf);
+
+// Attributes carried per vertex and interpolated per pixel: diffuse RGBA and specular RGB
+// in 0..255, then (u, v) for each stage that samples.
+constexpr int kDiffuseSlot = 0;
+constexpr int kSpecularSlot = 4;
+constexpr int kFirstTexSlot = 7;
+constexpr int kMaxAttrs = kFirstTexSlot + 2 * kMaxStages;
+
+struct StageConfig {
+    DWORD colorOp = D3DTOP_DISABLE;
+    DWORD colorArg[3] = {};  // ARG0, ARG1, ARG2
+    DWORD alphaOp = D3DTOP_DISABLE;
+    DWORD alphaArg[3] = {};
+    DWORD resultArg = D3DTA_CURRENT;
+    bool sampled = false;        // a texture is bound and the stage reads it
+    bool readsMissingTexture = false;  // reads an unbound texture (alpha only: reads as opaque)
+    const TextureView* texture = nullptr;
+    DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+    uint32_t border = 0;
+    DWORD magFilter = D3DTEXF_POINT, minFilter = D3DTEXF_POINT, mipFilter = D3DTEXF_NONE;
+    float lodBias = 0.0f;
+    int maxMipLevel = 0;
+    DWORD texCoordIndex = 0;  // set index and generation mode
+    DWORD transformFlags = 0;
+    int texSlot = -1;         // attribute of u; v follows
+};
+
+struct PipelineConfig {
+    int stageCount = 0;  // stages processed, up to the first disabled or cut one
+    StageConfig stages[kMaxStages];
+    int attrCount = kFirstTexSlot;
+    bool needDiffuse = true;
+    bool needSpecular = false;
+    bool constDiffuse = false;  // every vertex of the draw has the same diffuse colour
+    bool constSpecular = false;
+    float diffuseValue[4] = {255, 255, 255, 255};
+    float specularValue[3] = {0, 0, 0};
+    bool specularEnable = false;
+    uint32_t tfactor = 0xFFFFFFFF;
+    bool depthTest = false;
+    bool depthWrite = false;
+    DWORD depthFunc = D3DCMP_LESSEQUAL;
+    bool alphaTest = false;
+    DWORD alphaFunc = D3DCMP_ALWAYS;
+    uint32_t alphaRef = 0;
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE, dstBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
+    DWORD writeMask = 0xF;
+    bool targetAlpha = false;
+    bool flatShade = false;
+    bool flushPerTriangle = false;  // the pixel stage reads what earlier fragments wrote
+    bool perTriangleLod = false;    // mip-mapping: level chosen per triangle
+    DWORD cullMode = D3DCULL_CCW;
+};
+
+// A vertex after transformation: clip-space position, outcode, screen position in 1/256
+// pixel for vertices inside the guard band, and its attributes.
+struct ShadedVertex {
+    float clip[4];
+    float sx, sy, sz, q;  // screen x, y, depth 0..1, 1/w
+    int32_t fx, fy;
+    uint32_t outcode;
+    float attr[kMaxAttrs];
+};
+
+enum Outcode : uint32_t {
+    OutLeft = 1,
+    OutRight = 2,
+    OutBottom = 4,
+    OutTop = 8,
+    OutNear = 16,
+    OutFar = 32,
+    OutGuardLeft = 64,
+    OutGuardRight = 128,
+    OutGuardBottom = 256,
+    OutGuardTop = 512,
+    OutW = 1024,
+};
+constexpr uint32_t kRejectMask = OutLeft | OutRight | OutBottom | OutTop | OutNear | OutFar;
+constexpr uint32_t kClipMask = OutNear | OutFar | OutGuardLeft | OutGuardRight | OutGuardBottom | OutGuardTop | OutW;
+
+struct ViewportTransform {
+    float x, y, halfW, halfH, minZ, rangeZ;
+    float guardLeft, guardRight, guardBottom, guardTop;  // clip-space x/w, y/w limits of the guard band
+    int left, top, right, bottom;                        // pixel rectangle drawn into
+};
+
+ViewportTransform viewportTransform(const D3DVIEWPORT8& vp);
+void finishVertex(ShadedVertex& v, const ViewportTransform& t);  // outcode and screen position
+
+PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
+                             const DepthTarget& depth);
+void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayout& layout,
+                     const VertexInput& input, const ViewportTransform& viewport, ShadedVertex* out);
+
+// ---- fragments ----------------------------------------------------------------------
+
+constexpr int kBatchSize = 512;
+constexpr int kBatchTriangles = 256;
+
+// Plane equations of one triangle relative to its first vertex (x0, y0): depth, 1/w, and
+// the perspective barycentrics of vertices 1 and 2 multiplied by 1/w.
+struct TrianglePlanes {
+    float x0, y0;
+    float z0, zdx, zdy;
+    float q0, qdx, qdy;
+    float b1dx, b1dy, b2dx, b2dy;
+    const float* attr[3];
+    int mipLevel[kMaxStages];
+    float mipBlend[kMaxStages];
+};
+
+struct FragmentBatch {
+    int count = 0;
+    int triangles = 0;
+    bool contiguous = true;
+    alignas(64) float rx[kBatchSize];
+    alignas(64) float ry[kBatchSize];
+    alignas(64) int32_t offset[kBatchSize];
+    alignas(64) uint16_t tri[kBatchSize];
+    TrianglePlanes planes[kBatchTriangles];
+};
+
+struct PixelContext {
+    const PipelineConfig* pipe;
+    ColourTarget target;
+    DepthTarget depth;
+};
+
+// A triangle whose attributes are affine on screen (the same w at every vertex, as with
+// the orthographic overlay): stage 0's texel coordinates times 256 relative to (x0, y0),
+// and its one diffuse colour.
+struct AffineTriangle {
+    float x0, y0;
+    float s0, sdx, sdy;
+    float t0, tdx, tdy;
+    uint32_t diffuse;
+};
+
+// Shades and writes pixels [x0, x1) of row y of an affine triangle in one fused loop.
+using AffineSpanFn = void (*)(const PixelContext&, const AffineTriangle&, int y, int x0, int x1);
+AffineSpanFn affineSpanFunction(const PipelineConfig& pipe);
+
+// Runs the pixel pipeline over a batch and writes the surviving fragments.
+using ShadeBatchFn = void (*)(const PixelContext&, FragmentBatch&);
+ShadeBatchFn shadeBatchFunction();
+
+namespace kernels_base {
+void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
+bool available();
+}
+namespace kernels_avx2 {
+void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
+bool available();
+}
 
 }  // namespace raster

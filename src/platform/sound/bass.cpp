@@ -117,6 +117,14 @@ void releaseAll()
     state().activeRate = 0;
 }
 
+void resetLibrary()
+{
+    releaseAll();
+    state().log.clear();
+    state().failInit = false;
+    state().error = BASS_OK;
+}
+
 } // namespace soundimpl
 
 using namespace soundimpl;

@@ -58,8 +58,6 @@ const std::vector<std::string>& basshost::callLog()
 
 void basshost::resetForTest()
 {
-    soundimpl::releaseAll();
-    soundimpl::callLog().clear();
-    soundimpl::failNextInit(false);
+    soundimpl::resetLibrary();
     useOfflineSink(44100);
 }

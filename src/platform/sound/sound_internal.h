@@ -46,6 +46,7 @@ DWORD activeRate();
 void failNextInit(bool fail);
 std::vector<std::string>& callLog();
 void releaseAll(); // BASS_Free without logging
+void resetLibrary(); // releaseAll, and a clear log, error and failure switch
 
 // The SDL audio device, when device output is in use.
 bool openDevice(int device, DWORD freq);

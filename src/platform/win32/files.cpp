@@ -203,6 +203,44 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRI
     return addObject({Kind::File, fd, (access & GENERIC_WRITE) != 0, 0});
 }
 
+namespace {
+
+// Why a read-only mapping of `requested` bytes (0: the whole file) cannot be made, or
+// ERROR_SUCCESS.
+DWORD mappingError(const KernelObject* source, DWORD protect, uint64_t requested, int64_t fileSize)
+{
+    if (!source)
+        return ERROR_INVALID_HANDLE;
+    if (protect != PAGE_READONLY)
+        return ERROR_INVALID_PARAMETER;
+    if (fileSize <= 0 && requested == 0)
+        return ERROR_FILE_INVALID; // an empty file cannot be mapped
+    if (requested > static_cast<uint64_t>(fileSize))
+        return ERROR_NOT_ENOUGH_MEMORY; // a read-only mapping cannot grow its file
+    return ERROR_SUCCESS;
+}
+
+// Why a view of `length` bytes at `offset` cannot be made, or ERROR_SUCCESS.
+DWORD viewError(const KernelObject* mapping, DWORD access, uint64_t offset, uint64_t length)
+{
+    if (!mapping)
+        return ERROR_INVALID_HANDLE;
+    if ((access & FILE_MAP_WRITE) || !(access & (FILE_MAP_READ | FILE_MAP_COPY)))
+        return ERROR_ACCESS_DENIED;
+    if (offset % allocationGranularity != 0)
+        return ERROR_MAPPED_ALIGNMENT;
+    if (offset >= mapping->size || length == 0 || length > mapping->size - offset)
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+uint64_t combine(DWORD high, DWORD low)
+{
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+} // namespace
+
 // Only read-only mappings of whole files (or their first bytes) are supported, which
 // is what reading a file through memory needs.
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD maximumSizeHigh,
@@ -210,30 +248,15 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
 {
     std::lock_guard lock(tableMutex);
     const KernelObject* source = findObject(file, Kind::File);
-    if (!source) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    int64_t fileSize = source ? currentFileSize(source->fd) : 0;
+    uint64_t requested = combine(maximumSizeHigh, maximumSizeLow);
+    DWORD error = mappingError(source, protect, requested, fileSize);
+    int fd = error == ERROR_SUCCESS ? ::fcntl(source->fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (error == ERROR_SUCCESS && fd < 0)
+        error = ERROR_TOO_MANY_OPEN_FILES;
+    SetLastError(error);
+    if (error != ERROR_SUCCESS)
         return nullptr;
-    }
-    if (protect != PAGE_READONLY) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    int64_t fileSize = currentFileSize(source->fd);
-    uint64_t requested = (static_cast<uint64_t>(maximumSizeHigh) << 32) | maximumSizeLow;
-    if (fileSize <= 0 && requested == 0) {
-        SetLastError(ERROR_FILE_INVALID); // an empty file cannot be mapped
-        return nullptr;
-    }
-    if (requested > static_cast<uint64_t>(fileSize)) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY); // a read-only mapping cannot grow the file
-        return nullptr;
-    }
-    int fd = ::fcntl(source->fd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        return nullptr;
-    }
-    SetLastError(ERROR_SUCCESS);
     return addObject({Kind::Mapping, fd, false, requested ? requested : static_cast<uint64_t>(fileSize)});
 }
 
@@ -242,22 +265,10 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHig
 {
     std::lock_guard lock(tableMutex);
     const KernelObject* m = findObject(mapping, Kind::Mapping);
-    if (!m) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if ((desiredAccess & FILE_MAP_WRITE) || !(desiredAccess & (FILE_MAP_READ | FILE_MAP_COPY))) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    uint64_t offset = (static_cast<uint64_t>(offsetHigh) << 32) | offsetLow;
-    if (offset % allocationGranularity != 0) {
-        SetLastError(ERROR_MAPPED_ALIGNMENT);
-        return nullptr;
-    }
-    uint64_t length = bytesToMap ? bytesToMap : (offset < m->size ? m->size - offset : 0);
-    if (offset >= m->size || length == 0 || length > m->size - offset) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    uint64_t offset = combine(offsetHigh, offsetLow);
+    uint64_t length = bytesToMap ? bytesToMap : (m && offset < m->size ? m->size - offset : 0);
+    if (DWORD error = viewError(m, desiredAccess, offset, length)) {
+        SetLastError(error);
         return nullptr;
     }
     bool copy = (desiredAccess & FILE_MAP_COPY) != 0;

@@ -105,6 +105,13 @@ void queueInput(const MSG& msg)
     input.push_back(msg);
 }
 
+void adoptTypeAhead(HWND window)
+{
+    for (MSG& msg : input)
+        if (!msg.hwnd)
+            msg.hwnd = window;
+}
+
 void clearQueue()
 {
     posted.clear();

@@ -32,6 +32,8 @@ void forgetClasses();
 // retrieves them.
 void queuePosted(const MSG& msg);
 void queueInput(const MSG& msg);
+// Input typed before any window existed goes to the first window created, as type-ahead does.
+void adoptTypeAhead(HWND window);
 void clearQueue();
 // Moves the cursor counter and (desktop) the cursor visibility back to the start.
 void resetCursor();

@@ -91,6 +91,23 @@ RECT initialRect(int x, int y, int width, int height)
     return RECT{x, y, x + width, y + height};
 }
 
+HWND addWindow(const WindowClass& cls, DWORD exStyle, LPCSTR title, DWORD style, RECT rect, HINSTANCE instance)
+{
+    HWND handle = newWindowHandle();
+    Window& w = windows[handle];
+    w.proc = cls.proc;
+    w.className = cls.name;
+    w.title = title ? title : "";
+    w.style = style & ~static_cast<DWORD>(WS_VISIBLE); // ShowWindow sets it
+    w.exStyle = exStyle;
+    w.rect = rect;
+    w.instance = instance;
+    creationOrder.push_back(handle);
+    if (win32host::currentBackend() == win32host::Backend::Desktop)
+        w.native = win32host::desktop::createWindow(handle, w.title.c_str());
+    return handle;
+}
+
 } // namespace
 
 Window* findWindow(HWND window)
@@ -163,24 +180,14 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
-    HWND handle = newWindowHandle();
-    Window& w = windows[handle];
-    w.proc = cls->proc;
-    w.className = cls->name;
-    w.title = windowName ? windowName : "";
-    w.style = style & ~static_cast<DWORD>(WS_VISIBLE);
-    w.exStyle = exStyle;
-    w.rect = initialRect(x, y, width, height);
-    w.instance = instance;
-    creationOrder.push_back(handle);
-    if (win32host::currentBackend() == win32host::Backend::Desktop)
-        w.native = win32host::desktop::createWindow(handle, w.title.c_str());
-
+    HWND handle = addWindow(*cls, exStyle, windowName, style, initialRect(x, y, width, height), instance);
+    const Window& w = windows.at(handle);
     CREATESTRUCTA cs = creationRecord(w, className, windowName, parent, menu, param);
     if (!runCreationMessages(handle, cs)) {
         DestroyWindow(handle);
         return nullptr;
     }
+    adoptTypeAhead(handle);
     if (style & WS_VISIBLE)
         ShowWindow(handle, SW_SHOW);
     return handle;

@@ -1,0 +1,8 @@
+// The pixel pipeline for any x86-64 processor.
+#pragma GCC optimize("no-math-errno", "fp-contract=off")
+#define KERNEL_NAMESPACE kernels_base
+#include "raster_kernels.inc"
+
+namespace raster::kernels_base {
+bool available() { return true; }
+}  // namespace raster::kernels_base

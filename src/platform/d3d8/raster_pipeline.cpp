@@ -1,0 +1,184 @@
+// From device state to the per-draw pipeline configuration: which stages run, what they
+// sample, which attributes the vertices carry, how depth, alpha test and blending behave.
+#include <bit>
+#include <cmath>
+
+#include "raster_internal.h"
+
+namespace raster {
+namespace {
+
+bool isSupportedOp(DWORD op) {
+    return op >= D3DTOP_SELECTARG1 && op <= D3DTOP_LERP && op != D3DTOP_BUMPENVMAP &&
+           op != D3DTOP_BUMPENVMAPLUMINANCE && op != D3DTOP_PREMODULATE;
+}
+
+// Which of ARG0, ARG1, ARG2 an operation reads.
+bool opUsesArg(DWORD op, int index) {
+    switch (index) {
+    case 0: return op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP;
+    case 1: return op != D3DTOP_SELECTARG2;
+    default: return op != D3DTOP_SELECTARG1;
+    }
+}
+
+bool readsSource(DWORD op, const DWORD args[3], DWORD source) {
+    for (int i = 0; i < 3; ++i) {
+        if (opUsesArg(op, i) && (args[i] & D3DTA_SELECTMASK) == source) return true;
+    }
+    return false;
+}
+
+bool readsTextureAlphaImplicitly(DWORD op) {
+    return op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM;
+}
+
+bool blendReadsDestination(DWORD src, DWORD dst) {
+    auto readsDest = [](DWORD f) {
+        return f == D3DBLEND_DESTCOLOR || f == D3DBLEND_INVDESTCOLOR || f == D3DBLEND_DESTALPHA ||
+               f == D3DBLEND_INVDESTALPHA || f == D3DBLEND_SRCALPHASAT;
+    };
+    return dst != D3DBLEND_ZERO || readsDest(src);
+}
+
+void configureSampler(StageConfig& stage, const DWORD* ts) {
+    stage.addressU = ts[D3DTSS_ADDRESSU];
+    stage.addressV = ts[D3DTSS_ADDRESSV];
+    stage.border = ts[D3DTSS_BORDERCOLOR];
+    stage.magFilter = ts[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+    stage.minFilter = ts[D3DTSS_MINFILTER] >= D3DTEXF_LINEAR ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+    stage.mipFilter = ts[D3DTSS_MIPFILTER] >= D3DTEXF_LINEAR ? DWORD(D3DTEXF_LINEAR) : ts[D3DTSS_MIPFILTER];
+    stage.lodBias = std::bit_cast<float>(ts[D3DTSS_MIPMAPLODBIAS]);
+    stage.maxMipLevel = static_cast<int>(ts[D3DTSS_MAXMIPLEVEL]);
+}
+
+}  // namespace
+
+PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
+                             const DepthTarget& depth) {
+    (void)layout;
+    PipelineConfig pc;
+    const DWORD* rs = state.renderStates;
+    pc.specularEnable = rs[D3DRS_SPECULARENABLE] != FALSE;
+    pc.tfactor = rs[D3DRS_TEXTUREFACTOR];
+    pc.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth.values != nullptr;
+    pc.depthWrite = pc.depthTest && rs[D3DRS_ZWRITEENABLE] != FALSE;
+    pc.depthFunc = rs[D3DRS_ZFUNC];
+    if (pc.depthTest && pc.depthFunc == D3DCMP_ALWAYS && !pc.depthWrite) pc.depthTest = false;
+    pc.alphaTest = rs[D3DRS_ALPHATESTENABLE] != FALSE && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
+    pc.alphaFunc = rs[D3DRS_ALPHAFUNC];
+    pc.alphaRef = rs[D3DRS_ALPHAREF] & 0xFF;
+    pc.srcBlend = rs[D3DRS_SRCBLEND];
+    pc.dstBlend = rs[D3DRS_DESTBLEND];
+    if (pc.srcBlend == D3DBLEND_BOTHSRCALPHA) {
+        pc.srcBlend = D3DBLEND_SRCALPHA;
+        pc.dstBlend = D3DBLEND_INVSRCALPHA;
+    } else if (pc.srcBlend == D3DBLEND_BOTHINVSRCALPHA) {
+        pc.srcBlend = D3DBLEND_INVSRCALPHA;
+        pc.dstBlend = D3DBLEND_SRCALPHA;
+    }
+    pc.blendOp = rs[D3DRS_BLENDOP];
+    pc.blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE &&
+               !(pc.srcBlend == D3DBLEND_ONE && pc.dstBlend == D3DBLEND_ZERO && pc.blendOp == D3DBLENDOP_ADD);
+    pc.writeMask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+    pc.targetAlpha = target.hasAlpha;
+    pc.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    pc.cullMode = rs[D3DRS_CULLMODE];
+
+    int slot = kFirstTexSlot;
+    int stage = 0;
+    for (; stage < state.stageLimit; ++stage) {
+        const DWORD* ts = state.stageStates[stage];
+        StageConfig& sc = pc.stages[stage];
+        sc.colorOp = ts[D3DTSS_COLOROP];
+        if (!isSupportedOp(sc.colorOp)) break;  // DISABLE ends the cascade, and so does what we cannot do
+        sc.colorArg[0] = ts[D3DTSS_COLORARG0];
+        sc.colorArg[1] = ts[D3DTSS_COLORARG1];
+        sc.colorArg[2] = ts[D3DTSS_COLORARG2];
+        const bool bound = state.textures[stage].levelCount > 0;
+        // A colour operation that reads a texture nobody bound ends the cascade here.
+        if (!bound && readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE)) break;
+        sc.alphaOp = ts[D3DTSS_ALPHAOP];
+        if (sc.alphaOp != D3DTOP_DISABLE && !isSupportedOp(sc.alphaOp)) sc.alphaOp = D3DTOP_DISABLE;
+        sc.alphaArg[0] = ts[D3DTSS_ALPHAARG0];
+        sc.alphaArg[1] = ts[D3DTSS_ALPHAARG1];
+        sc.alphaArg[2] = ts[D3DTSS_ALPHAARG2];
+        sc.resultArg = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
+        const bool readsTexture =
+            readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.colorOp) ||
+            (sc.alphaOp != D3DTOP_DISABLE &&
+             (readsSource(sc.alphaOp, sc.alphaArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.alphaOp)));
+        if (readsTexture && bound) {
+            sc.sampled = true;
+            sc.texture = &state.textures[stage];
+            sc.texSlot = slot;
+            slot += 2;
+            configureSampler(sc, ts);
+            sc.texCoordIndex = ts[D3DTSS_TEXCOORDINDEX];
+            sc.transformFlags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+            const bool mips = sc.mipFilter != D3DTEXF_NONE && sc.texture->levelCount > 1;
+            if (mips || sc.magFilter != sc.minFilter) pc.perTriangleLod = true;
+        } else if (readsTexture) {
+            sc.readsMissingTexture = true;
+        }
+        auto readsSpecular = [&](DWORD op, const DWORD args[3]) { return readsSource(op, args, D3DTA_SPECULAR); };
+        if (readsSpecular(sc.colorOp, sc.colorArg) ||
+            (sc.alphaOp != D3DTOP_DISABLE && readsSpecular(sc.alphaOp, sc.alphaArg))) {
+            pc.needSpecular = true;
+        }
+    }
+    pc.stageCount = stage;
+    pc.attrCount = slot;
+    if (pc.specularEnable) pc.needSpecular = true;
+    pc.flushPerTriangle = (pc.blend && blendReadsDestination(pc.srcBlend, pc.dstBlend)) ||
+                          (pc.blend && pc.blendOp != D3DBLENDOP_ADD) || pc.writeMask != 0xF ||
+                          (pc.alphaTest && pc.depthWrite) || pc.perTriangleLod;
+    return pc;
+}
+
+ViewportTransform viewportTransform(const D3DVIEWPORT8& vp) {
+    constexpr float kGuard = 8192.0f;  // pixels either side of the target's origin
+    ViewportTransform t;
+    t.x = static_cast<float>(vp.X);
+    t.y = static_cast<float>(vp.Y);
+    t.halfW = static_cast<float>(vp.Width) * 0.5f;
+    t.halfH = static_cast<float>(vp.Height) * 0.5f;
+    t.minZ = vp.MinZ;
+    t.rangeZ = vp.MaxZ - vp.MinZ;
+    t.guardLeft = (-kGuard - t.x - t.halfW) / t.halfW;
+    t.guardRight = (kGuard - t.x - t.halfW) / t.halfW;
+    t.guardBottom = 1.0f - (kGuard - t.y) / t.halfH;
+    t.guardTop = 1.0f + (kGuard + t.y) / t.halfH;
+    t.left = static_cast<int>(vp.X);
+    t.top = static_cast<int>(vp.Y);
+    t.right = static_cast<int>(vp.X + vp.Width);
+    t.bottom = static_cast<int>(vp.Y + vp.Height);
+    return t;
+}
+
+void finishVertex(ShadedVertex& v, const ViewportTransform& t) {
+    const float x = v.clip[0], y = v.clip[1], z = v.clip[2], w = v.clip[3];
+    uint32_t oc = 0;
+    if (x < -w) oc |= OutLeft;
+    if (x > w) oc |= OutRight;
+    if (y < -w) oc |= OutBottom;
+    if (y > w) oc |= OutTop;
+    if (z < 0.0f) oc |= OutNear;
+    if (z > w) oc |= OutFar;
+    if (x < t.guardLeft * w) oc |= OutGuardLeft;
+    if (x > t.guardRight * w) oc |= OutGuardRight;
+    if (y < t.guardBottom * w) oc |= OutGuardBottom;
+    if (y > t.guardTop * w) oc |= OutGuardTop;
+    if (!(w >= 1e-6f)) oc |= OutW;  // also catches NaN
+    v.outcode = oc;
+    if (oc & kClipMask) return;
+    const float rw = 1.0f / w;
+    v.sx = t.x + (x * rw + 1.0f) * t.halfW;
+    v.sy = t.y + (1.0f - y * rw) * t.halfH;
+    v.sz = t.minZ + z * rw * t.rangeZ;
+    v.q = rw;
+    v.fx = static_cast<int32_t>(std::lrint(v.sx * 256.0f));
+    v.fy = static_cast<int32_t>(std::lrint(v.sy * 256.0f));
+}
+
+}  // namespace raster

@@ -1,0 +1,250 @@
+// Models on the device: what loadModel puts into the buffers, how drawMesh draws, and
+// how every file or device failure ends in an empty mesh that draws nothing.
+#include "assets/r3d_builder.h"
+#include "show_device_fixture.h"
+
+#include <climits>
+
+namespace {
+
+// A grid of n x n vertices in the plane z = 0, two clockwise triangles per cell, with
+// texture pairs and without normals.
+R3dFile gridModel(int n)
+{
+    R3dFile file;
+    file.header(n * n, 2 * (n - 1) * (n - 1), 0, n * n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            file.floats({float(x), float(y), 0});
+    for (int y = 0; y + 1 < n; ++y)
+        for (int x = 0; x + 1 < n; ++x) {
+            const uint32_t a = y * n + x, b = a + n, c = b + 1, d = a + 1;
+            file.indices({a, b, c, a, c, d});
+        }
+    for (int i = 0; i < n * n; ++i)
+        file.floats({float(i % n) / float(n), float(i / n) / float(n)});
+    return file;
+}
+
+template <typename Buffer>
+std::vector<uint8_t> bufferBytes(Buffer* buffer, UINT size)
+{
+    BYTE* data = nullptr;
+    EXPECT_EQ(buffer->Lock(0, size, &data, 0), D3D_OK);
+    std::vector<uint8_t> bytes(data, data + size);
+    buffer->Unlock();
+    return bytes;
+}
+
+void expectEmpty(const Mesh* mesh)
+{
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->vertexBuffer, nullptr);
+    EXPECT_EQ(mesh->indexBuffer, nullptr);
+    EXPECT_EQ(mesh->vertices, nullptr);
+    EXPECT_EQ(mesh->indices, nullptr);
+    EXPECT_EQ(mesh->vertexCount, 0);
+    EXPECT_EQ(mesh->triangleCount, 0);
+    EXPECT_EQ(mesh->indexCount, 0);
+}
+
+struct ModelMesh : ShowDeviceTest {
+    // Loads, checks for exactly one "Failed to load model" box and an empty mesh that
+    // draws nothing, and that no device object was left behind.
+    void expectFailedLoad(const char* path, const std::string& why)
+    {
+        SCOPED_TRACE(why);
+        const size_t boxesBefore = win32host::shownMessageBoxes().size();
+        startRecording();
+        Mesh* mesh = loadModel(path);
+        expectEmpty(mesh);
+        EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
+
+        const auto& boxes = win32host::shownMessageBoxes();
+        ASSERT_EQ(boxes.size(), boxesBefore + 1);
+        EXPECT_EQ(boxes.back().text, "Failed to load model");
+        EXPECT_EQ(boxes.back().caption, path);
+        EXPECT_EQ(boxes.back().parent, showState.window);
+        EXPECT_EQ(boxes.back().type, UINT(MB_OK));
+
+        d3d8host::clearRecordedCalls();
+        drawMesh(mesh);
+        EXPECT_TRUE(recorded().empty());
+        releaseMesh(mesh);
+        delete mesh;
+    }
+};
+
+} // namespace
+
+TEST_F(ModelMesh, LoadPutsTheParsedModelIntoWriteOnlyBuffersOfFortyFourAndTwelveBytesPerItem)
+{
+    createShowDevice();
+    const R3dFile file = gridModel(5);
+    file.write("data/grid.r3d");
+    ModelData expected;
+    ASSERT_TRUE(parseModel(file.bytes.data(), file.bytes.size(), expected));
+
+    startRecording();
+    Mesh* mesh = loadModel("data\\grid.r3d");
+    ASSERT_NE(mesh->vertexBuffer, nullptr);
+    ASSERT_NE(mesh->indexBuffer, nullptr);
+    EXPECT_EQ(mesh->vertexCount, 25);
+    EXPECT_EQ(mesh->triangleCount, 32);
+    EXPECT_EQ(mesh->indexCount, 96);
+    EXPECT_TRUE(win32host::shownMessageBoxes().empty());
+    EXPECT_EQ(callsStartingWith(recorded(), {"Create", "Lock", "Unlock"}),
+              (std::vector<std::string>{"CreateVertexBuffer(1100,8,0x216,0)=vb#1", "Lock(vb#1,0,1100,0)",
+                                        "Unlock(vb#1)", "CreateIndexBuffer(384,8,102,0)=ib#1",
+                                        "Lock(ib#1,0,384,0)", "Unlock(ib#1)"}));
+
+    D3DVERTEXBUFFER_DESC vertexDesc;
+    ASSERT_EQ(mesh->vertexBuffer->GetDesc(&vertexDesc), D3D_OK);
+    EXPECT_EQ(vertexDesc.Size, 44u * 25);
+    EXPECT_EQ(vertexDesc.FVF, 0x216u);
+    EXPECT_EQ(vertexDesc.Usage, DWORD(D3DUSAGE_WRITEONLY));
+    EXPECT_EQ(vertexDesc.Pool, D3DPOOL_DEFAULT);
+    D3DINDEXBUFFER_DESC indexDesc;
+    ASSERT_EQ(mesh->indexBuffer->GetDesc(&indexDesc), D3D_OK);
+    EXPECT_EQ(indexDesc.Size, 12u * 32);
+    EXPECT_EQ(indexDesc.Format, D3DFMT_INDEX32);
+    EXPECT_EQ(indexDesc.Usage, DWORD(D3DUSAGE_WRITEONLY));
+    EXPECT_EQ(indexDesc.Pool, D3DPOOL_DEFAULT);
+
+    // Byte for byte the parsed arrays, which the mesh also keeps.
+    const std::vector<uint8_t> vertexBytes = bufferBytes(mesh->vertexBuffer, 44 * 25);
+    EXPECT_EQ(0, std::memcmp(vertexBytes.data(), expected.vertices.data(), vertexBytes.size()));
+    EXPECT_EQ(0, std::memcmp(mesh->vertices.get(), expected.vertices.data(), vertexBytes.size()));
+    const std::vector<uint8_t> indexBytes = bufferBytes(mesh->indexBuffer, 12 * 32);
+    EXPECT_EQ(0, std::memcmp(indexBytes.data(), expected.indices.data(), indexBytes.size()));
+    EXPECT_EQ(0, std::memcmp(mesh->indices.get(), expected.indices.data(), indexBytes.size()));
+
+    releaseMesh(mesh);
+    delete mesh;
+}
+
+TEST_F(ModelMesh, EachDrawIsOneIndexedTriangleListOfExactlyTheMeshTrianglesInItsOwnScene)
+{
+    createShowDevice();
+    gridModel(4).write("data/grid.r3d");
+    Mesh* mesh = loadModel("data\\grid.r3d");
+    startRecording();
+    drawMesh(mesh);
+    drawMesh(mesh);
+    const std::vector<std::string> oneDraw = {"BeginScene",
+                                              "SetVertexShader(0x216)",
+                                              "SetStreamSource(0,vb#1,44)",
+                                              "SetIndices(ib#1,0)",
+                                              "DrawIndexedPrimitive(4,0,16,0,18)",
+                                              "EndScene"};
+    std::vector<std::string> twoDraws = oneDraw;
+    twoDraws.insert(twoDraws.end(), oneDraw.begin(), oneDraw.end());
+    EXPECT_EQ(recorded(), twoDraws);
+    releaseMesh(mesh);
+    delete mesh;
+}
+
+TEST_F(ModelMesh, FailedBeginSceneDrawsNothingAndEndsNoScene)
+{
+    d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+    config.failBeginScene = true;
+    createShowDevice(config);
+    gridModel(3).write("data/grid.r3d");
+    Mesh* mesh = loadModel("data\\grid.r3d");
+    ASSERT_NE(mesh->vertexBuffer, nullptr);
+    startRecording();
+    drawMesh(mesh);
+    EXPECT_EQ(recorded(), std::vector<std::string>{"BeginScene"});
+    releaseMesh(mesh);
+    delete mesh;
+}
+
+TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
+{
+    createShowDevice();
+    expectFailedLoad("data\\missing.r3d", "missing file");
+    writeFile("data/empty.r3d", {});
+    expectFailedLoad("data\\empty.r3d", "empty file");
+
+    R3dFile truncated = gridModel(3);
+    truncated.bytes.pop_back();
+    truncated.write("data/truncated.r3d");
+    expectFailedLoad("data\\truncated.r3d", "truncated file");
+
+    R3dFile negative;
+    negative.header(-3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 2});
+    negative.write("data/negative.r3d");
+    expectFailedLoad("data\\negative.r3d", "negative vertex count");
+
+    R3dFile oversized;
+    oversized.header(INT_MAX, INT_MAX, 1, INT_MAX).floats({0, 0, 0});
+    oversized.write("data/oversized.r3d");
+    expectFailedLoad("data\\oversized.r3d", "counts the file cannot hold");
+
+    R3dFile badIndex;
+    badIndex.header(3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 3});
+    badIndex.write("data/badindex.r3d");
+    expectFailedLoad("data\\badindex.r3d", "index equal to the vertex count");
+}
+
+TEST_F(ModelMesh, FailingBufferCreationOrLockGivesAnEmptyMeshAndLeaksNoBuffer)
+{
+    gridModel(3).write("data/grid.r3d");
+    struct Case {
+        const char* why;
+        void (*configure)(d3d8host::DeviceConfig&);
+    };
+    const Case cases[] = {
+        {"vertex buffer creation", [](d3d8host::DeviceConfig& c) { c.failCreateVertexBuffer = true; }},
+        {"index buffer creation", [](d3d8host::DeviceConfig& c) { c.failCreateIndexBuffer = true; }},
+        {"vertex buffer lock", [](d3d8host::DeviceConfig& c) { c.failLockAfter = 0; }},
+        {"index buffer lock", [](d3d8host::DeviceConfig& c) { c.failLockAfter = 1; }},
+    };
+    for (const Case& c : cases) {
+        d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+        c.configure(config);
+        createShowDevice(config);
+        expectFailedLoad("data\\grid.r3d", c.why);
+        showState.device->Release();
+        showState.direct3d->Release();
+        showState.device = nullptr;
+        showState.direct3d = nullptr;
+        d3d8host::resetForTest();
+    }
+}
+
+TEST_F(ModelMesh, ModelWithoutTrianglesIsAnEmptyMeshWithoutAMessage)
+{
+    createShowDevice();
+    R3dFile points;
+    points.header(3, 0, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    points.write("data/points.r3d");
+    startRecording();
+    Mesh* mesh = loadModel("data\\points.r3d");
+    expectEmpty(mesh);
+    drawMesh(mesh);
+    EXPECT_TRUE(recorded().empty());
+    EXPECT_TRUE(win32host::shownMessageBoxes().empty());
+    delete mesh;
+}
+
+TEST_F(ModelMesh, ReleaseGivesBackTheVertexThenTheIndexBufferAndLeavesAnEmptyMesh)
+{
+    createShowDevice();
+    squareModel().write("data/square.r3d");
+    Mesh* mesh = loadModel("data\\square.r3d");
+    startRecording();
+    releaseMesh(mesh);
+    EXPECT_EQ(recorded(), (std::vector<std::string>{"Release(vb#1)", "Release(ib#1)"}));
+    expectEmpty(mesh);
+    EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
+
+    // Whatever happens to it later, an emptied mesh stays inert.
+    d3d8host::clearRecordedCalls();
+    releaseMesh(mesh);
+    drawMesh(mesh);
+    drawMesh(nullptr);
+    releaseMesh(nullptr);
+    EXPECT_TRUE(recorded().empty());
+    delete mesh;
+}

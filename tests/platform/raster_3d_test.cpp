@@ -1,0 +1,374 @@
+// The rasteriser on 3D drawing: clipping at the near and far planes, depth, culling,
+// indexed primitives and reflection mapping.
+#include <cmath>
+
+#include "d3d8_test_util.h"
+#include "raster_golden.h"
+
+using namespace d3d8test;
+
+namespace {
+
+struct ColourVertex {
+    float x, y, z;
+    DWORD diffuse;
+};
+constexpr DWORD kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+struct MeshVertex {  // the show's 0x216 vertex
+    float x, y, z, weight, nx, ny, nz, u0, v0, u1, v1;
+};
+
+D3DMATRIX perspective(float fovY, float aspect, float zn, float zf) {
+    D3DMATRIX m;
+    std::memset(&m, 0, sizeof m);
+    const float yScale = 1.0f / std::tan(fovY * 0.5f);
+    m._11 = yScale / aspect;
+    m._22 = yScale;
+    m._33 = zf / (zf - zn);
+    m._34 = 1.0f;
+    m._43 = -zn * zf / (zf - zn);
+    return m;
+}
+
+D3DMATRIX rotationYX(float ay, float ax) {
+    D3DMATRIX y = identity(), x = identity(), r;
+    y._11 = std::cos(ay), y._13 = -std::sin(ay), y._31 = std::sin(ay), y._33 = std::cos(ay);
+    x._22 = std::cos(ax), x._23 = std::sin(ax), x._32 = -std::sin(ax), x._33 = std::cos(ax);
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            r.m[i][j] = y.m[i][0] * x.m[0][j] + y.m[i][1] * x.m[1][j] + y.m[i][2] * x.m[2][j] + y.m[i][3] * x.m[3][j];
+        }
+    }
+    return r;
+}
+
+class Raster3D : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        const D3DMATRIX id = identity();
+        device->SetTransform(D3DTS_VIEW, &id);
+        device->SetTransform(D3DTS_WORLD, &id);
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    }
+
+    void draw(D3DPRIMITIVETYPE type, const std::vector<ColourVertex>& v, UINT count) {
+        device->SetVertexShader(kColourFvf);
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(type, count, v.data(), sizeof(ColourVertex)), D3D_OK);
+        device->EndScene();
+    }
+
+    void setProjection(const D3DMATRIX& m) { device->SetTransform(D3DTS_PROJECTION, &m); }
+};
+
+// A floor that reaches from behind the camera to far in front: the near plane cuts it, and
+// exactly the pixels whose ray meets the floor between the near plane and its far end are lit.
+TEST_F(Raster3D, NearPlaneClipsGeometryBehindTheCamera) {
+    const float zn = 0.5f, aspect = 640.0f / 480.0f;
+    setProjection(perspective(1.5707964f, aspect, zn, 100.0f));
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD white = 0xFFFFFFFF;
+    draw(D3DPT_TRIANGLESTRIP, {{-1, -1, -5, white}, {1, -1, -5, white}, {-1, -1, 10, white}, {1, -1, 10, white}}, 2);
+    const auto px = backBufferPixels();
+    int checked = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const double nx = (x - 320.0) / 320.0, ny = (240.0 - y) / 240.0;
+            bool expected = false, borderline = false;
+            if (ny < 0) {
+                const double z = -1.0 / ny, wx = nx * aspect * z;
+                expected = z >= zn && z <= 10.0 && std::fabs(wx) <= 1.0;
+                borderline = std::fabs(z - zn) < 0.01 || std::fabs(z - 10.0) < 0.05 || std::fabs(std::fabs(wx) - 1.0) < 0.01;
+            } else {
+                borderline = ny < 0.01;
+            }
+            if (borderline) continue;
+            ++checked;
+            ASSERT_EQ((px[y * 640 + x] & 0xFFFFFF) != 0, expected) << "pixel " << x << "," << y;
+        }
+    }
+    EXPECT_GT(checked, 600 * 400);
+}
+
+TEST_F(Raster3D, CubeCrossingTheNearPlane) {
+    setProjection(perspective(1.3f, 640.0f / 480.0f, 1.0f, 50.0f));
+    const D3DMATRIX world = [] {
+        D3DMATRIX m = rotationYX(0.6f, 0.4f);
+        m._43 = 1.2f;  // the cube reaches from z = -0.5 to 2.9: the near plane at 1 slices it
+        return m;
+    }();
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD colours[6] = {0xFFFF4040, 0xFF40FF40, 0xFF4040FF, 0xFFFFFF40, 0xFF40FFFF, 0xFFFF40FF};
+    const float s = 1.0f;
+    const float corners[8][3] = {{-s, -s, -s}, {s, -s, -s}, {s, s, -s}, {-s, s, -s},
+                                 {-s, -s, s},  {s, -s, s},  {s, s, s},  {-s, s, s}};
+    const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
+    std::vector<ColourVertex> v;
+    for (int f = 0; f < 6; ++f) {
+        const int order[6] = {0, 1, 2, 0, 2, 3};
+        for (int k : order) {
+            const float* c = corners[faces[f][k]];
+            v.push_back({c[0], c[1], c[2], colours[f]});
+        }
+    }
+    draw(D3DPT_TRIANGLELIST, v, 12);
+    const auto px = backBufferPixels();
+    int drawn = 0;
+    for (uint32_t p : px) drawn += (p & 0xFFFFFF) != 0;
+    EXPECT_GT(drawn, 640 * 480 / 4);
+    expectGolden("raster_cube_near_plane", crop(px, 640, 0, 0, 640, 480));
+}
+
+// The overlay's z of 1.0 lies exactly on the far plane and is drawn; the depth test with
+// LESSEQUAL passes it against a buffer cleared to 1.0, LESS does not.
+TEST_F(Raster3D, FarPlaneIsInside) {
+    setProjection(overlayProjection());
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD red = 0xFFFF0000;
+    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1, red}, {8, 0, 1, red}, {0, 8, 1, red}, {8, 8, 1, red}}, 2);
+    EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    const DWORD green = 0xFF00FF00;
+    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1, green}, {8, 0, 1, green}, {0, 8, 1, green}, {8, 8, 1, green}}, 2);
+    EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
+    // Beyond the far plane nothing is drawn.
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1.01f, green}, {8, 0, 1.01f, green}, {0, 8, 1.01f, green}, {8, 8, 1.01f, green}}, 2);
+    EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
+}
+
+TEST_F(Raster3D, EveryDepthFunction) {
+    setProjection(overlayProjection());
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    auto square = [&](float z, DWORD colour) {
+        draw(D3DPT_TRIANGLESTRIP, {{0, 0, z, colour}, {4, 0, z, colour}, {0, 4, z, colour}, {4, 4, z, colour}}, 2);
+    };
+    struct Case {
+        D3DCMPFUNC func;
+        bool lessPasses, equalPasses, greaterPasses;
+    };
+    const Case cases[] = {{D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
+                          {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
+                          {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
+                          {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true}};
+    for (const Case& c : cases) {
+        const float probes[3] = {0.25f, 0.5f, 0.75f};
+        const bool passes[3] = {c.lessPasses, c.equalPasses, c.greaterPasses};
+        for (int k = 0; k < 3; ++k) {
+            device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+            square(0.5f, 0xFF0000FF);  // depth 0.5, blue
+            device->SetRenderState(D3DRS_ZFUNC, c.func);
+            square(probes[k], 0xFFFFFFFF);
+            EXPECT_EQ(backBufferPixels()[2 * 640 + 2] == 0xFFFFFFFFu, passes[k]) << "func " << c.func << " probe " << k;
+        }
+    }
+    // With depth writes off the test still applies but the buffer keeps its value.
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    square(0.5f, 0xFF0000FF);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    square(0.25f, 0xFF00FF00);
+    square(0.4f, 0xFFFF0000);
+    EXPECT_EQ(backBufferPixels()[2 * 640 + 2], 0xFFFF0000u);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    square(0.9f, 0xFF123456);
+    EXPECT_EQ(backBufferPixels()[2 * 640 + 2], 0xFF123456u);
+}
+
+// Two meshes through each other with LESSEQUAL: the nearer surface shows on either side of
+// their crossing, whichever is drawn first.
+TEST_F(Raster3D, DepthInterplayOfTwoMeshes) {
+    setProjection(perspective(1.2f, 640.0f / 480.0f, 0.5f, 20.0f));
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD red = 0xFFE04020, blue = 0xFF2040E0;
+    // A wall at z = 4, and a sloped sheet from z = 2 (left) to z = 6 (right).
+    const std::vector<ColourVertex> wall = {{-2, -1.5f, 4, red}, {2, -1.5f, 4, red}, {-2, 1.5f, 4, red}, {2, 1.5f, 4, red}};
+    const std::vector<ColourVertex> sheet = {{-2, -1, 2, blue}, {2, -1, 6, blue}, {-2, 1, 2, blue}, {2, 1, 6, blue}};
+    draw(D3DPT_TRIANGLESTRIP, wall, 2);
+    draw(D3DPT_TRIANGLESTRIP, sheet, 2);
+    const auto first = backBufferPixels();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    draw(D3DPT_TRIANGLESTRIP, sheet, 2);
+    draw(D3DPT_TRIANGLESTRIP, wall, 2);
+    const auto second = backBufferPixels();
+    // On the screen the sheet crosses the wall where x = 0 in the world, the middle column.
+    const int y = 240;
+    for (int x = 20; x < 490; ++x) {  // the wall ends at x = 495, the sheet runs off the left edge
+        if (std::abs(x - 320) < 3) continue;
+        const uint32_t expected = x < 320 ? blue : red;
+        EXPECT_EQ(first[y * 640 + x], expected) << x;
+        EXPECT_EQ(second[y * 640 + x], expected) << x;
+    }
+    expectGolden("raster_depth_lessequal", crop(first, 640, 0, 0, 640, 480));
+}
+
+TEST_F(Raster3D, CullingByScreenWinding) {
+    setProjection(overlayProjection());
+    const DWORD c = 0xFFFFFFFF;
+    // Clockwise on screen (y down): (0,0) -> (8,0) -> (0,8).
+    const std::vector<ColourVertex> clockwise = {{0, 0, 0.5f, c}, {8, 0, 0.5f, c}, {0, 8, 0.5f, c}};
+    const std::vector<ColourVertex> counter = {{0, 0, 0.5f, c}, {0, 8, 0.5f, c}, {8, 0, 0.5f, c}};
+    auto drawn = [&](DWORD cull, const std::vector<ColourVertex>& tri) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device->SetRenderState(D3DRS_CULLMODE, cull);
+        draw(D3DPT_TRIANGLELIST, tri, 1);
+        return backBufferPixels()[1 * 640 + 1] == 0xFFFFFFFFu;
+    };
+    EXPECT_TRUE(drawn(D3DCULL_CCW, clockwise));
+    EXPECT_FALSE(drawn(D3DCULL_CCW, counter));
+    EXPECT_FALSE(drawn(D3DCULL_CW, clockwise));
+    EXPECT_TRUE(drawn(D3DCULL_CW, counter));
+    EXPECT_TRUE(drawn(D3DCULL_NONE, clockwise));
+    EXPECT_TRUE(drawn(D3DCULL_NONE, counter));
+}
+
+TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
+    setProjection(overlayProjection());
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    // Two squares: vertices 0-3 at x 0..4 in red, vertices 4-7 at x 10..14 in green.
+    std::vector<ColourVertex> v;
+    for (int q = 0; q < 2; ++q) {
+        const float x0 = q * 10.0f;
+        const DWORD c = q ? 0xFF00FF00 : 0xFFFF0000;
+        v.insert(v.end(), {{x0, 0, 0.5f, c}, {x0 + 4, 0, 0.5f, c}, {x0 + 4, 4, 0.5f, c}, {x0, 4, 0.5f, c}});
+    }
+    IDirect3DVertexBuffer8* vb = nullptr;
+    device->CreateVertexBuffer(static_cast<UINT>(v.size() * sizeof(ColourVertex)), 0, kColourFvf, D3DPOOL_DEFAULT, &vb);
+    BYTE* data = nullptr;
+    vb->Lock(0, 0, &data, 0);
+    std::memcpy(data, v.data(), v.size() * sizeof(ColourVertex));
+    vb->Unlock();
+    for (D3DFORMAT format : {D3DFMT_INDEX16, D3DFMT_INDEX32}) {
+        const UINT size = format == D3DFMT_INDEX16 ? 2 : 4;
+        IDirect3DIndexBuffer8* ib = nullptr;
+        device->CreateIndexBuffer(6 * size, 0, format, D3DPOOL_DEFAULT, &ib);
+        ib->Lock(0, 0, &data, 0);
+        const uint32_t idx[6] = {0, 1, 2, 0, 2, 3};
+        for (int i = 0; i < 6; ++i) std::memcpy(data + i * size, &idx[i], size);
+        ib->Unlock();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device->SetVertexShader(kColourFvf);
+        device->SetStreamSource(0, vb, sizeof(ColourVertex));
+        device->SetIndices(ib, 4);  // base vertex 4: the green square
+        device->BeginScene();
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3D_OK);
+        EXPECT_LT(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 4, 0, 2), 0);  // vertices 5..8: past the buffer
+        device->EndScene();
+        const auto px = backBufferPixels();
+        EXPECT_EQ(px[1 * 640 + 11], 0xFF00FF00u);
+        EXPECT_EQ(px[1 * 640 + 1], 0xFF000000u);
+        // Indices outside [minIndex, minIndex + NumVertices) are not drawn.
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device->SetIndices(ib, 0);
+        device->BeginScene();
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 2, 0, 2);
+        device->EndScene();
+        EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF000000u);
+        device->SetIndices(nullptr, 0);
+        ib->Release();
+    }
+    // Fans and strips from user memory, 16-bit indices.
+    const uint16_t strip[4] = {0, 1, 3, 2};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, 4, 2, strip, D3DFMT_INDEX16, v.data(),
+                                             sizeof(ColourVertex)),
+              D3D_OK);
+    device->EndScene();
+    auto px = backBufferPixels();
+    int red = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) red += px[y * 640 + x] == 0xFFFF0000u;
+    }
+    EXPECT_EQ(red, 16);
+    device->SetStreamSource(0, nullptr, 0);
+    vb->Release();
+}
+
+std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {
+    std::vector<MeshVertex> v;
+    for (int i = 0; i <= rings; ++i) {
+        const float a = 3.14159265f * i / rings;
+        for (int j = 0; j <= sides; ++j) {
+            const float b = 6.2831853f * j / sides;
+            const float nx = std::sin(a) * std::cos(b), ny = std::cos(a), nz = std::sin(a) * std::sin(b);
+            v.push_back({radius * nx, radius * ny, radius * nz, 0, nx, ny, nz, float(j) / sides, float(i) / rings, 1, 1});
+        }
+    }
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < sides; ++j) {
+            const uint16_t a = static_cast<uint16_t>(i * (sides + 1) + j), b = static_cast<uint16_t>(a + sides + 1);
+            indices.insert(indices.end(), {a, static_cast<uint16_t>(a + 1), b, static_cast<uint16_t>(a + 1),
+                                           static_cast<uint16_t>(b + 1), b});
+        }
+    }
+    return v;
+}
+
+// The show's model pipeline: stage 0 texture x texture, stage 1 adds a camera-space
+// reflection map smoothly, depth on, normals renormalised.
+TEST_F(Raster3D, ReflectionMappedSphere) {
+    setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
+    const D3DMATRIX world = [] {
+        D3DMATRIX m = rotationYX(0.3f, 0.2f);
+        m._43 = 3.0f;
+        return m;
+    }();
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+    std::vector<uint32_t> base(16 * 16), env(64 * 64);
+    for (int i = 0; i < 256; ++i) base[i] = ((i / 16 + i % 16) & 1) ? 0xFFC0C0C0 : 0xFF808080;
+    for (int i = 0; i < 64 * 64; ++i) {
+        const int x = i % 64, y = i / 64;
+        env[i] = 0xFF000000u | ((x * 4) << 16) | ((y * 4) << 8) | (((x / 8 + y / 8) & 1) ? 0x60 : 0x10);
+    }
+    IDirect3DTexture8* t0 = makeTexture(16, 16, base);
+    IDirect3DTexture8* t1 = makeTexture(64, 64, env);
+    device->SetTexture(0, t0);
+    device->SetTexture(1, t1);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    std::vector<uint16_t> indices;
+    const auto v = sphere(16, 24, 1.0f, indices);
+    device->SetVertexShader(0x216);
+    device->BeginScene();
+    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
+                                             static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                             v.data(), sizeof(MeshVertex)),
+              D3D_OK);
+    device->EndScene();
+    const auto px = backBufferPixels();
+    expectGolden("raster_reflection_sphere", crop(px, 640, 160, 80, 320, 320));
+    // Nothing outside the sphere's silhouette (radius 1 at distance 3: well inside 160 pixels).
+    EXPECT_EQ(px[10 * 640 + 10], 0xFF000000u);
+    EXPECT_NE(px[240 * 640 + 320], 0xFF000000u);
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    t0->Release();
+    t1->Release();
+}
+
+// With lighting on (the default) and no lights, a vertex without normal is dark: the show
+// must switch lighting off, and does.
+TEST_F(Raster3D, LightingOnWithoutLightsIsDark) {
+    setProjection(overlayProjection());
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD c = 0x80FFFFFF;
+    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 0.5f, c}, {4, 0, 0.5f, c}, {0, 4, 0.5f, c}, {4, 4, 0.5f, c}}, 2);
+    EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF000000u);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
+    D3DMATERIAL8 material{};
+    material.Ambient = {1.0f, 0.5f, 0.25f, 1.0f};
+    device->SetMaterial(&material);
+    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 0.5f, c}, {4, 0, 0.5f, c}, {0, 4, 0.5f, c}, {4, 4, 0.5f, c}}, 2);
+    EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF804020u);
+}
+
+}  // namespace

@@ -1,0 +1,339 @@
+// The rasteriser on 2D drawing: fill rules, exact texel placement, texture stages and
+// blending, each checked against values worked out by hand, and against golden images.
+#include <cmath>
+
+#include "d3d8_test_util.h"
+#include "raster_golden.h"
+
+using namespace d3d8test;
+
+namespace {
+
+uint32_t div255(uint32_t v) { return (v + 127) / 255; }  // round(v / 255)
+uint32_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+
+class RasterOverlay : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        overlayState();
+    }
+
+    void drawTriangles(D3DPRIMITIVETYPE type, const std::vector<OverlayVertex>& v, UINT count) {
+        device->SetVertexShader(kOverlayFvf);
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(type, count, v.data(), sizeof(OverlayVertex)), D3D_OK);
+        device->EndScene();
+    }
+
+    // The show's stage-0 set-up for its rectangles: colour = texture x texture, alpha =
+    // texture alpha x vertex alpha, classic alpha blending.
+    void showQuadState() {
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    }
+};
+
+// Direct3D's own example: (0,0),(5,0),(5,5) covers 15 pixels and (0,5),(0,0),(5,5) covers
+// 10; together they cover the 25 pixels of the square once each.
+TEST_F(RasterOverlay, FillRulesOfTheDocumentedExample) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    drawTriangles(D3DPT_TRIANGLELIST, {{0, 0, 1, 0x00010000, 0, 0}, {5, 0, 1, 0x00010000, 0, 0}, {5, 5, 1, 0x00010000, 0, 0}}, 1);
+    drawTriangles(D3DPT_TRIANGLELIST, {{0, 5, 1, 0x00000100, 0, 0}, {0, 0, 1, 0x00000100, 0, 0}, {5, 5, 1, 0x00000100, 0, 0}}, 1);
+    const auto px = backBufferPixels();
+    int first = 0, second = 0, twice = 0, outside = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const uint32_t p = px[y * 640 + x] & 0xFFFFFF;
+            first += (p == 0x010000);
+            second += (p == 0x000100);
+            twice += (p == 0x010100);
+            if (p && (x >= 5 || y >= 5)) ++outside;
+        }
+    }
+    EXPECT_EQ(first, 15);
+    EXPECT_EQ(second, 10);
+    EXPECT_EQ(twice, 0);
+    EXPECT_EQ(outside, 0);
+}
+
+// A fan of triangles meeting at shared edges: every pixel centre inside the polygon is hit
+// exactly once (additive blending would show a second hit) and none outside is hit.
+TEST_F(RasterOverlay, FanCoversEveryPixelOnce) {
+    const float cx = 320.375f, cy = 240.625f;
+    std::vector<OverlayVertex> fan = {{cx, cy, 1, 0x00010101, 0, 0}};
+    std::vector<std::pair<double, double>> outline;
+    const int sides = 13;
+    for (int i = 0; i <= sides; ++i) {
+        const double angle = 6.283185307179586 * (i % sides) / sides + 0.1;
+        const double radius = 150.0 + 40.0 * std::sin(3.0 * angle);
+        // Positions on the 1/256 grid, so the rasteriser's snapping changes nothing.
+        const float x = std::round(static_cast<float>(cx + radius * std::cos(angle)) * 256.0f) / 256.0f;
+        const float y = std::round(static_cast<float>(cy + radius * 0.8 * std::sin(angle)) * 256.0f) / 256.0f;
+        fan.push_back({x, y, 1, 0x00010101, 0, 0});
+        if (i < sides) outline.emplace_back(x, y);
+    }
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    drawTriangles(D3DPT_TRIANGLEFAN, fan, sides);
+    const auto fanPixels = backBufferPixels();
+
+    // Inside test on the exact outline (convex-or-not: crossing number); centres on the
+    // outline itself are left to the fill rule and skipped here.
+    int checked = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const uint32_t p = fanPixels[y * 640 + x] & 0xFFFFFF;
+            ASSERT_TRUE(p == 0 || p == 0x010101) << "pixel " << x << "," << y << " hit more than once";
+            bool inside = false, onEdge = false;
+            for (size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {
+                const auto [xi, yi] = outline[i];
+                const auto [xj, yj] = outline[j];
+                const double cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
+                if (std::fabs(cross) < 1e-9 && x >= std::min(xi, xj) && x <= std::max(xi, xj) &&
+                    y >= std::min(yi, yj) && y <= std::max(yi, yj)) {
+                    onEdge = true;
+                }
+                if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) inside = !inside;
+            }
+            if (onEdge) continue;
+            ++checked;
+            EXPECT_EQ(p != 0, inside) << "pixel " << x << "," << y;
+        }
+    }
+    EXPECT_GT(checked, 600 * 400);
+    expectGolden("raster_fan_coverage", crop(fanPixels, 640, 150, 100, 340, 280));
+
+}
+
+TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
+    const std::vector<uint32_t> texels = {
+        0xFFFF0000, 0x80FF0000, 0x4000FF00, 0xFF0000FF, 0xC0FFFFFF, 0x20808080, 0xFF102030, 0x00FFFFFF,
+        0x7F7F7F7F, 0xFF00FFFF, 0x90F0E0D0, 0xFFFF00FF, 0x10101010, 0xE0E0E0E0, 0xFF808000, 0x80008080};
+    IDirect3DTexture8* t = makeTexture(4, 4, texels);
+    device->SetTexture(0, t);
+    showQuadState();
+    const uint32_t background = 0xFF204060;
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+    drawQuad(10, 10, 74, 42, 0x80FFFFFF);  // 64 x 32 pixels: each texel 16 x 8
+    const auto px = backBufferPixels();
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 90; ++x) {
+            uint32_t expected = background;
+            if (x >= 10 && x < 74 && y >= 10 && y < 42) {
+                const uint32_t tex = texels[((y - 10) / 8) * 4 + (x - 10) / 16];
+                const uint32_t a = div255(channel(tex, 24) * 0x80);
+                expected = 0xFF000000u;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const uint32_t c = div255(channel(tex, shift) * channel(tex, shift));
+                    expected |= div255(c * a + channel(background, shift) * (255 - a)) << shift;
+                }
+            }
+            ASSERT_EQ(px[y * 640 + x], expected) << "pixel " << x << "," << y;
+        }
+    }
+    expectGolden("raster_blended_quad", crop(px, 640, 0, 0, 90, 60));
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
+    std::vector<uint32_t> texels(32 * 16);
+    uint32_t seed = 7;
+    for (uint32_t& texel : texels) {
+        seed = seed * 1103515245u + 12345u;
+        texel = 0xFF000000u | (seed >> 8);
+    }
+    IDirect3DTexture8* t = makeTexture(32, 16, texels);
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
+    drawQuad(200, 50, 264, 82, 0xFFFFFFFF);  // two by two pixels per texel
+    const auto px = backBufferPixels();
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(px[(50 + y) * 640 + 100 + x], texels[y * 32 + x]) << x << "," << y;
+    }
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(px[(50 + y) * 640 + 200 + x], texels[(y / 2) * 32 + x / 2]);
+    }
+    EXPECT_EQ(px[49 * 640 + 100], 0xFF000000u);
+    EXPECT_EQ(px[66 * 640 + 100], 0xFF000000u);
+    EXPECT_EQ(px[50 * 640 + 132], 0xFF000000u);
+    expectGolden("raster_point_texels", crop(px, 640, 96, 46, 172, 40));
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(RasterOverlay, AddSmoothOverModulate) {
+    const uint32_t t0 = 0xFF80C040, t1 = 0xFF304050, diffuse = 0xFF6090F0;
+    IDirect3DTexture8* a = makeTexture(1, 1, {t0});
+    IDirect3DTexture8* b = makeTexture(1, 1, {t1});
+    device->SetTexture(0, a);
+    device->SetTexture(1, b);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    drawQuad(0, 0, 16, 16, diffuse);
+    uint32_t expected = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t c0 = div255(channel(t0, shift) * channel(diffuse, shift));
+        const uint32_t s1 = channel(t1, shift);
+        expected |= (s1 + div255(c0 * (255 - s1))) << shift;  // Arg1 + Arg2 (1 - Arg1)
+    }
+    const auto px = backBufferPixels();
+    EXPECT_EQ(px[0], expected);
+    EXPECT_EQ(px[15 * 640 + 15], expected);
+
+    // The same cascade over gradients, as an image.
+    std::vector<uint32_t> g0(16 * 16), g1(16 * 16);
+    for (int i = 0; i < 256; ++i) {
+        g0[i] = 0xFF000000u | ((i % 16) * 16u << 16) | ((i / 16) * 16u << 8) | 0x40;
+        g1[i] = 0xFF000000u | (((15 - i % 16) * 12u) << 8) | ((i / 16) * 10u);
+    }
+    IDirect3DTexture8* ga = makeTexture(16, 16, g0);
+    IDirect3DTexture8* gb = makeTexture(16, 16, g1);
+    device->SetTexture(0, ga);
+    device->SetTexture(1, gb);
+    drawQuad(0, 0, 64, 64, 0xFFC0A080);
+    expectGolden("raster_addsmooth_modulate", crop(backBufferPixels(), 640, 0, 0, 64, 64));
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    for (IDirect3DTexture8* t : {a, b, ga, gb}) t->Release();
+}
+
+TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
+    const uint32_t texel = 0xC0A04020, background = 0xFF406080;
+    IDirect3DTexture8* t = makeTexture(1, 1, {texel});
+    device->SetTexture(0, t);
+    showQuadState();
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+    drawQuad(0, 0, 8, 8, 0x40FFFFFF);
+    const uint32_t a = div255(channel(texel, 24) * 0x40);
+    uint32_t expected = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t c = div255(channel(texel, shift) * channel(texel, shift));
+        expected |= std::min(255u, c + div255(channel(background, shift) * a)) << shift;
+    }
+    EXPECT_EQ(backBufferPixels()[3 * 640 + 3], expected);
+
+    // Over a gradient background, a gradient texture: an image.
+    std::vector<uint32_t> g(32 * 32);
+    for (int i = 0; i < 1024; ++i) g[i] = ((i % 32) * 8u << 24) | ((i / 32) * 8u << 16) | 0x8040;
+    IDirect3DTexture8* gt = makeTexture(32, 32, g);
+    device->SetTexture(0, gt);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    drawQuad(0, 0, 64, 64, 0xFFFFFFFF);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    drawQuad(16, 16, 48, 48, 0xC0FFFFFF);
+    expectGolden("raster_one_srcalpha", crop(backBufferPixels(), 640, 0, 0, 64, 64));
+    device->SetTexture(0, nullptr);
+    t->Release();
+    gt->Release();
+}
+
+// A picture whose file failed to load is drawn in its vertex colour: the stage reads a
+// texture nobody bound, so it and every later stage are skipped.
+TEST_F(RasterOverlay, UnboundTextureDrawsTheVertexColour) {
+    showQuadState();
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
+    device->SetTexture(0, nullptr);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    drawQuad(0, 0, 4, 4, 0x80FF8040);
+    const uint32_t a = 0x80;
+    uint32_t expected = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) expected |= div255(channel(0xFF8040, shift) * a) << shift;
+    EXPECT_EQ(backBufferPixels()[0], expected);
+
+    // Stage 1 with no texture passes stage 0 through.
+    IDirect3DTexture8* t = makeTexture(1, 1, {0xFF336699});
+    device->SetTexture(0, t);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_EQ(backBufferPixels()[0], 0xFF000000u | (div255(0x33 * 0x33) << 16) | (div255(0x66 * 0x66) << 8) |
+                                         div255(0x99 * 0x99));
+
+    // A stage whose alpha alone reads the missing texture reads it as opaque.
+    device->SetTexture(0, nullptr);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    drawQuad(0, 0, 4, 4, 0x10FF8040);
+    EXPECT_EQ(backBufferPixels()[0], 0xFFFF8040u);
+    t->Release();
+}
+
+TEST_F(RasterOverlay, StageOperationsAndArguments) {
+    IDirect3DTexture8* t = makeTexture(1, 1, {0x80C08040});
+    device->SetTexture(0, t);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x40204080);
+    const uint32_t tex = 0x80C08040, dif = 0xFF406080, tf = 0x40204080;
+    struct Case {
+        DWORD op, arg1, arg2;
+        uint32_t (*expect)(uint32_t a, uint32_t b);
+    };
+    const Case cases[] = {
+        {D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t, uint32_t b) { return b; }},
+        {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return std::min(255u, (2 * a * b + 127) / 255); }},
+        {D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return std::min(255u, (4 * a * b + 127) / 255); }},
+        {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return std::min(255u, a + b); }},
+        {D3DTOP_ADDSIGNED, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return uint32_t(std::clamp(int(a + b) - 128, 0, 255)); }},
+        {D3DTOP_SUBTRACT, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return a > b ? a - b : 0u; }},
+        {D3DTOP_SUBTRACT, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_TFACTOR, [](uint32_t a, uint32_t b) { return 255 - a > b ? 255 - a - b : 0u; }},
+        {D3DTOP_BLENDTEXTUREALPHA, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return (a * 0x80 + b * 0x7F + 127) / 255; }},
+        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, [](uint32_t a, uint32_t) { return a; }},
+        {D3DTOP_BLENDCURRENTALPHA, D3DTA_TFACTOR, D3DTA_TEXTURE, [](uint32_t a, uint32_t) { return a; }},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE, D3DTA_DIFFUSE, [](uint32_t, uint32_t b) { return (0x80 * b + 127) / 255; }},
+    };
+    for (const Case& c : cases) {
+        device->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
+        drawQuad(0, 0, 2, 2, dif);
+        const uint32_t got = backBufferPixels()[0];
+        auto source = [&](DWORD arg) {
+            switch (arg & D3DTA_SELECTMASK) {
+            case D3DTA_TEXTURE: return tex;
+            case D3DTA_TFACTOR: return tf;
+            default: return dif;
+            }
+        };
+        for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t a = channel(source(c.arg1), shift), b = channel(source(c.arg2), shift);
+            EXPECT_EQ(channel(got, shift), c.expect(a, b)) << "op " << c.op << " channel " << shift;
+        }
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
+    std::vector<uint32_t> seen;
+    d3d8host::setPresentHook([&](const d3d8host::FrameView& f) {
+        seen.assign(f.pixels, f.pixels + static_cast<size_t>(f.pitchBytes / 4) * f.height);
+    });
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
+    drawQuad(5, 5, 50, 40, 0xFFA0B0C0);
+    const auto drawn = backBufferPixels();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(seen, drawn);
+}
+
+}  // namespace

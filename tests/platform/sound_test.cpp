@@ -1,0 +1,260 @@
+// The sound library stand-in, heard through its offline sink.
+#include "platform_support.h"
+#include "xm_test_module.h"
+
+#include <bass.h>
+#include <bass_host.h>
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <cmath>
+#include <sstream>
+
+using namespace platformtest;
+
+namespace {
+
+constexpr DWORD rate = 44100;
+
+std::string asString(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<int16_t> render(size_t frames)
+{
+    std::vector<int16_t> pcm(frames * 2, 12345);
+    EXPECT_EQ(basshost::renderOffline(pcm.data(), frames), frames);
+    return pcm;
+}
+
+size_t framesFor(double seconds)
+{
+    return static_cast<size_t>(std::llround(seconds * rate));
+}
+
+double rms(const std::vector<int16_t>& pcm, size_t firstFrame = 0, size_t frameCount = SIZE_MAX)
+{
+    size_t end = std::min(pcm.size(), frameCount == SIZE_MAX ? pcm.size() : (firstFrame + frameCount) * 2);
+    double sum = 0;
+    for (size_t i = firstFrame * 2; i < end; ++i)
+        sum += static_cast<double>(pcm[i]) * pcm[i];
+    return end > firstFrame * 2 ? std::sqrt(sum / static_cast<double>(end - firstFrame * 2)) : 0.0;
+}
+
+class Sound : public HeadlessTest {
+protected:
+    void SetUp() override
+    {
+        HeadlessTest::SetUp();
+        basshost::resetForTest();
+        basshost::useOfflineSink(rate);
+        scratch.write("data/pork.xm", asString(makeTestModule()));
+    }
+    void TearDown() override
+    {
+        basshost::resetForTest();
+        HeadlessTest::TearDown();
+    }
+
+    // Initialise, load and start as the program does; returns the music.
+    static HMUSIC startMusic(DWORD flags)
+    {
+        EXPECT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
+        HMUSIC music = BASS_MusicLoad(FALSE, const_cast<char*>("data\\pork.xm"), 0, 0, flags);
+        EXPECT_NE(music, 0u);
+        EXPECT_TRUE(BASS_Start());
+        return music;
+    }
+
+    ScratchDirectory scratch;
+};
+
+} // namespace
+
+TEST(TestModule, IsAWellFormedModuleOfTheIntendedShape)
+{
+    std::ostringstream log;
+    std::vector<uint8_t> bytes = makeTestModule();
+    openmpt::module module(bytes, log);
+    EXPECT_TRUE(log.str().empty()) << log.str();
+    EXPECT_EQ(module.get_metadata("type"), "xm");
+    EXPECT_EQ(module.get_metadata("warnings"), "");
+    EXPECT_EQ(module.get_num_channels(), 2);
+    EXPECT_EQ(module.get_num_patterns(), 1);
+    EXPECT_EQ(module.get_num_samples(), 1);
+    EXPECT_EQ(module.get_pattern_num_rows(0), 16);
+    EXPECT_NEAR(module.get_duration_seconds(), testModuleSeconds, 0.001);
+}
+
+TEST_F(Sound, MusicIsSilentUntilPlayedAndSoundsOnceItPlays)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    EXPECT_EQ(rms(render(4410)), 0.0);
+    ASSERT_TRUE(BASS_MusicPlay(music));
+    std::vector<int16_t> pcm = render(framesFor(1.0));
+    EXPECT_GT(rms(pcm), 1000.0);
+}
+
+TEST_F(Sound, NothingSoundsBeforeTheOutputStarts)
+{
+    ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
+    HMUSIC music = BASS_MusicLoad(FALSE, const_cast<char*>("data\\pork.xm"), 0, 0, BASS_MUSIC_LOOP);
+    ASSERT_TRUE(BASS_MusicPlay(music));
+    EXPECT_EQ(rms(render(4410)), 0.0);
+    ASSERT_TRUE(BASS_Start());
+    EXPECT_GT(rms(render(4410)), 1000.0);
+}
+
+TEST_F(Sound, StopSilencesTheOutput)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    BASS_MusicPlay(music);
+    render(4410);
+    ASSERT_TRUE(BASS_Stop());
+    EXPECT_EQ(rms(render(4410)), 0.0);
+    BASS_MusicFree(music);
+    BASS_Free();
+    EXPECT_EQ(rms(render(4410)), 0.0);
+}
+
+TEST_F(Sound, TheLoopFlagKeepsTheMusicGoingPastTheEndOfTheModule)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    BASS_MusicPlay(music);
+    std::vector<int16_t> pcm = render(framesFor(3 * testModuleSeconds + 0.5));
+    for (int pass = 0; pass < 3; ++pass) {
+        size_t start = framesFor(pass * testModuleSeconds);
+        EXPECT_GT(rms(pcm, start + 441, framesFor(1.0)), 1000.0) << "pass " << pass;
+        EXPECT_LT(rms(pcm, start + framesFor(testModuleSilentFrom + 0.05), framesFor(0.3)), 50.0)
+            << "the key-off rows of pass " << pass;
+    }
+}
+
+TEST_F(Sound, WithoutTheLoopFlagTheMusicEndsInSilence)
+{
+    HMUSIC music = startMusic(0);
+    BASS_MusicPlay(music);
+    std::vector<int16_t> pcm = render(framesFor(testModuleSeconds + 1.0));
+    EXPECT_GT(rms(pcm, 0, framesFor(1.0)), 1000.0);
+    EXPECT_EQ(rms(pcm, framesFor(testModuleSeconds), framesFor(1.0)), 0.0);
+}
+
+TEST_F(Sound, RenderingIsSampleExactWhateverTheChunking)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    BASS_MusicPlay(music);
+    std::vector<int16_t> whole = render(3000);
+    BASS_MusicFree(music);
+    music = BASS_MusicLoad(FALSE, const_cast<char*>("data\\pork.xm"), 0, 0, BASS_MUSIC_LOOP);
+    BASS_MusicPlay(music);
+    std::vector<int16_t> parts = render(735);
+    for (size_t n : {1, 1264, 1000}) {
+        std::vector<int16_t> more = render(n);
+        parts.insert(parts.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(parts, whole);
+}
+
+TEST_F(Sound, TheSinkRendersAtItsOwnRate)
+{
+    basshost::useOfflineSink(48000);
+    HMUSIC music = startMusic(0);
+    BASS_MusicPlay(music);
+    std::vector<int16_t> pcm = render(48000 * 2 + 100);
+    EXPECT_GT(rms(pcm, 48000 / 2, 48000), 1000.0);
+    EXPECT_EQ(rms(pcm, static_cast<size_t>(1.92 * 48000), 100), 0.0) << "ends after 1.92 s at 48 kHz";
+}
+
+TEST_F(Sound, InitFailsLikeAMachineWithoutOutput)
+{
+    basshost::failNextInit(true);
+    EXPECT_FALSE(BASS_Init(-1, 44100, 16, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+    EXPECT_EQ(BASS_MusicLoad(FALSE, const_cast<char*>("data\\pork.xm"), 0, 0, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    EXPECT_TRUE(BASS_Init(-1, 44100, 16, nullptr)) << "the failure was for one call";
+    EXPECT_FALSE(BASS_Init(-1, 44100, 16, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+}
+
+TEST_F(Sound, ADeviceThatCannotOpenFailsInit)
+{
+    // An audio driver that does not exist stands for a machine with no sound output.
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "no-such-driver");
+    basshost::useDeviceOutput();
+    EXPECT_FALSE(BASS_Init(-1, 44100, 16, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+}
+
+TEST_F(Sound, AnExplicitlyChosenSilentDriverPlaysThroughTheDevicePath)
+{
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "dummy");
+    basshost::useDeviceOutput();
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    EXPECT_TRUE(BASS_MusicPlay(music));
+    EXPECT_EQ(rms(render(100)), 0.0) << "the offline sink hears nothing of a device";
+    EXPECT_TRUE(BASS_Stop());
+    BASS_MusicFree(music);
+    BASS_Free();
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
+}
+
+TEST_F(Sound, AMissingOrBadModuleLoadsNothingAndStaysSilent)
+{
+    scratch.write("data/junk.xm", std::string(2000, 'j'));
+    scratch.write("data/empty.xm", "");
+    ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
+    EXPECT_EQ(BASS_MusicLoad(FALSE, const_cast<char*>("data\\missing.xm"), 0, 0, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(BASS_MusicLoad(FALSE, const_cast<char*>("data\\junk.xm"), 0, 0, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    EXPECT_EQ(BASS_MusicLoad(FALSE, const_cast<char*>("data\\empty.xm"), 0, 0, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_MusicLoad(FALSE, nullptr, 0, 0, 0), 0u);
+    BASS_Start();
+    EXPECT_FALSE(BASS_MusicPlay(0));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_EQ(rms(render(4410)), 0.0);
+    BASS_MusicFree(0);
+    BASS_Free();
+}
+
+TEST_F(Sound, ModulesLoadFromMemoryAndFromPartOfAFile)
+{
+    std::vector<uint8_t> bytes = makeTestModule();
+    scratch.write("data/wrapped.bin", "HEAD" + asString(bytes) + "TAIL");
+    ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
+    EXPECT_NE(BASS_MusicLoad(TRUE, bytes.data(), 0, static_cast<DWORD>(bytes.size()), 0), 0u);
+    EXPECT_EQ(BASS_MusicLoad(TRUE, bytes.data(), 0, 0, 0), 0u) << "memory needs a length";
+    HMUSIC part = BASS_MusicLoad(FALSE, const_cast<char*>("data\\wrapped.bin"), 4,
+                                 static_cast<DWORD>(bytes.size()), 0);
+    EXPECT_NE(part, 0u);
+    BASS_Start();
+    BASS_MusicPlay(part);
+    EXPECT_GT(rms(render(4410)), 1000.0);
+}
+
+TEST_F(Sound, TheCallLogRecordsTheProgramsSequence)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    BASS_MusicPlay(music);
+    BASS_Stop();
+    BASS_MusicFree(music);
+    BASS_Free();
+    EXPECT_EQ(basshost::callLog(),
+              (std::vector<std::string>{"BASS_Init(-1,44100,16)", "BASS_MusicLoad(data\\pork.xm)", "BASS_Start",
+                                        "BASS_MusicPlay", "BASS_Stop", "BASS_MusicFree", "BASS_Free"}));
+    basshost::resetForTest();
+    EXPECT_TRUE(basshost::callLog().empty());
+}
+
+TEST_F(Sound, FreeReleasesEverythingSoTheLibraryCanStartAgain)
+{
+    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
+    BASS_Free();
+    EXPECT_FALSE(BASS_MusicPlay(music));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    music = startMusic(BASS_MUSIC_LOOP);
+    EXPECT_TRUE(BASS_MusicPlay(music));
+    EXPECT_GT(rms(render(4410)), 1000.0);
+}

@@ -1,0 +1,247 @@
+// The message queue as a Windows program's loop relies on it.
+#include "platform_support.h"
+
+using namespace platformtest;
+
+namespace {
+
+class MessageQueue : public HeadlessTest {};
+
+// The program's window procedure: Escape and a left click close the window, whose
+// WM_CLOSE shows the cursor and posts the quit message.
+LRESULT showLikeReaction(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE) {
+        ShowCursor(TRUE);
+        PostQuitMessage(0);
+        return 0;
+    }
+    if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || message == WM_LBUTTONDOWN) {
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return message == WM_KEYDOWN ? 0 : DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The program's pump: false once GetMessageA has returned 0.
+bool pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!GetMessageA(&msg, nullptr, 0, 0))
+            return false;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_F(MessageQueue, PeekWithoutRemoveLeavesTheMessageForGetMessage)
+{
+    HWND window = createTestWindow();
+    ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 7, 9));
+
+    MSG peeked{}, again{}, got{};
+    ASSERT_TRUE(PeekMessageA(&peeked, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageA(&again, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(peeked.message, WM_USER + 1u);
+    EXPECT_EQ(again.message, WM_USER + 1u);
+    EXPECT_EQ(GetMessageA(&got, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(got.hwnd, window);
+    EXPECT_EQ(got.wParam, 7u);
+    EXPECT_EQ(got.lParam, 9);
+    EXPECT_FALSE(PeekMessageA(&got, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(MessageQueue, PeekWithRemoveTakesTheMessage)
+{
+    HWND window = createTestWindow();
+    PostMessageA(window, WM_USER, 0, 0);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturnsZero)
+{
+    HWND window = createTestWindow();
+    PostQuitMessage(3);
+    PostMessageA(window, WM_USER, 0, 0);
+    win32host::postInput(WM_KEYDOWN, 'A', 0);
+    PostMessageA(window, WM_USER + 1, 0, 0);
+
+    MSG msg;
+    std::vector<UINT> order;
+    BOOL result;
+    while ((result = GetMessageA(&msg, nullptr, 0, 0)) != 0)
+        order.push_back(msg.message);
+    EXPECT_EQ(order, (std::vector<UINT>{WM_USER, WM_USER + 1, WM_KEYDOWN}));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the quit message is retrieved once";
+}
+
+TEST_F(MessageQueue, PeekWithoutRemoveLeavesThePendingQuit)
+{
+    PostQuitMessage(0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+}
+
+TEST_F(MessageQueue, FiltersSelectByWindowAndRangeAndAWindowFilterNeverSeesQuit)
+{
+    HWND window = createTestWindow();
+    PostQuitMessage(0);
+    PostMessageA(window, WM_USER + 5, 0, 0);
+    PostMessageA(nullptr, WM_USER + 6, 0, 0);
+
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 6, WM_USER + 6, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 6u);
+    ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 5u);
+    EXPECT_FALSE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+}
+
+TEST_F(MessageQueue, GetMessageWithAStaleWindowFilterFails)
+{
+    MSG msg;
+    SetLastError(0);
+    EXPECT_EQ(GetMessageA(&msg, reinterpret_cast<HWND>(0x4321), 0, 0), -1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(MessageQueue, HeadlessGetMessageOnAnEmptyQueueReturnsANullMessageInsteadOfBlocking)
+{
+    MSG msg;
+    msg.message = WM_USER;
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_NULL));
+}
+
+TEST_F(MessageQueue, SendMessageRunsTheProcedureBeforeReturningAndQueuesNothing)
+{
+    HWND window = createTestWindow();
+    reaction() = [](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+        return message == WM_USER ? static_cast<LRESULT>(wParam * 2) : 0;
+    };
+    EXPECT_EQ(SendMessageA(window, WM_USER, 21, 0), 42);
+    ASSERT_EQ(received().size(), 1u);
+    EXPECT_EQ(received()[0].window, window);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(MessageQueue, PostedInputReachesTheWindowProcedureThroughDispatch)
+{
+    HWND window = createTestWindow();
+    win32host::postInput(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 34));
+    EXPECT_TRUE(received().empty()) << "nothing runs until the program pumps";
+
+    MSG msg;
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.hwnd, window);
+    DispatchMessageA(&msg);
+    ASSERT_EQ(received().size(), 1u);
+    EXPECT_EQ(received()[0].message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(received()[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(LOWORD(received()[0].lParam), 12);
+    EXPECT_EQ(HIWORD(received()[0].lParam), 34);
+}
+
+TEST_F(MessageQueue, InputGoesToTheNewestLiveWindow)
+{
+    HWND first = createTestWindow();
+    HWND second = CreateWindowExA(0, "TEST WINDOW", "second", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                  nullptr);
+    win32host::postInput(WM_KEYDOWN, 'X', 0);
+    DestroyWindow(second);
+    win32host::postInput(WM_KEYDOWN, 'Y', 0);
+    MSG a, b;
+    GetMessageA(&a, nullptr, 0, 0);
+    GetMessageA(&b, nullptr, 0, 0);
+    EXPECT_EQ(a.hwnd, second);
+    EXPECT_EQ(b.hwnd, first);
+}
+
+TEST_F(MessageQueue, EscapeEndsTheLoopOfAProgramOnItsNextPump)
+{
+    createTestWindow();
+    reaction() = showLikeReaction;
+    ShowCursor(FALSE);
+    win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_FALSE(pump());
+    EXPECT_EQ(win32host::cursorDisplayCount(), 0);
+    EXPECT_EQ(receivedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_CLOSE, WM_CHAR}))
+        << "WM_CHAR from TranslateMessage is still dispatched before the quit message";
+}
+
+TEST_F(MessageQueue, OtherKeysAndRightClicksLeaveTheLoopRunning)
+{
+    createTestWindow();
+    reaction() = showLikeReaction;
+    win32host::postInput(WM_KEYDOWN, 'Q', 1);
+    win32host::postInput(WM_RBUTTONDOWN, MK_RBUTTON, 0);
+    win32host::postInput(WM_MBUTTONDOWN, MK_MBUTTON, 0);
+    EXPECT_TRUE(pump());
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(MessageQueue, TranslateMessageTurnsCharacterKeysIntoCharacters)
+{
+    HWND window = createTestWindow();
+    MSG key = {window, WM_KEYDOWN, 'A', 1, 0, {0, 0}};
+    EXPECT_TRUE(TranslateMessage(&key));
+    MSG arrow = {window, WM_KEYDOWN, VK_LEFT, 1, 0, {0, 0}};
+    EXPECT_FALSE(TranslateMessage(&arrow));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>('a'));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueue, QueuedMessagesCarryTheTickCountAndMouseMovesCoalesce)
+{
+    win32host::useVirtualClock(5000);
+    createTestWindow();
+    win32host::postInput(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+    win32host::advanceVirtualClock(2000);
+    win32host::postInput(WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.lParam, MAKELPARAM(2, 2));
+    EXPECT_EQ(msg.time, 5002u);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueue, DefaultCloseDestroysTheWindow)
+{
+    HWND window = createTestWindow();
+    EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(receivedMessages(), (std::vector<UINT>{WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+    RECT rect;
+    EXPECT_FALSE(GetWindowRect(window, &rect));
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 0);
+    EXPECT_EQ(received().size(), 3u) << "a destroyed window receives nothing";
+}
+
+TEST_F(MessageQueue, DispatchingToAWindowThatIsGoneDoesNothing)
+{
+    HWND window = createTestWindow();
+    PostMessageA(window, WM_USER, 0, 0);
+    DestroyWindow(window);
+    received().clear();
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(DispatchMessageA(&msg), 0);
+    EXPECT_TRUE(received().empty());
+    EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+}

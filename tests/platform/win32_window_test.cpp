@@ -1,0 +1,236 @@
+// Window classes and windows, screen metrics, the cursor counter and message boxes on
+// the headless backend.
+#include "platform_support.h"
+
+#include <desktop.h>
+
+using namespace platformtest;
+
+namespace {
+
+class Windows : public HeadlessTest {};
+
+// The centring a program does with GetWindowRect, GetSystemMetrics and SetWindowPos.
+POINT centre(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.right - rect.left, width);
+    EXPECT_EQ(rect.bottom - rect.top, height);
+    return POINT{rect.left, rect.top};
+}
+
+} // namespace
+
+TEST_F(Windows, ClassRegistrationAcceptsTheThirtyTwoBitSizeAndRefusesDuplicatesAndBadSizes)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = 48;
+    wc.lpfnWndProc = recordingProc;
+    wc.lpszClassName = "D3D FRAMEWORK";
+    ATOM atom = RegisterClassExA(&wc);
+    EXPECT_GE(atom, 0xC000);
+
+    wc.lpszClassName = "d3d framework";
+    EXPECT_EQ(RegisterClassExA(&wc), 0) << "class names ignore case";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+
+    wc.lpszClassName = "OTHER";
+    wc.cbSize = 47;
+    EXPECT_EQ(RegisterClassExA(&wc), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(RegisterClassExA(nullptr), 0);
+
+    HWND byAtom = CreateWindowExA(0, MAKEINTATOM(atom), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(byAtom, nullptr);
+}
+
+TEST_F(Windows, CreationFailsForAnUnknownClass)
+{
+    EXPECT_EQ(CreateWindowExA(0, "NOPE", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+}
+
+TEST_F(Windows, CreationSendsNcCreateAndCreateWithTheCreationRecord)
+{
+    registerTestClass();
+    std::vector<CREATESTRUCTA> records;
+    reaction() = [&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_NCCREATE || m == WM_CREATE)
+            records.push_back(*reinterpret_cast<CREATESTRUCTA*>(lp));
+        return DefWindowProcA(w, m, wp, lp);
+    };
+    int param = 0;
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, "TEST WINDOW", "dx demo", 0x86000000, 0, 0, 640, 480, nullptr,
+                                  nullptr, nullptr, &param);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(receivedMessages(), (std::vector<UINT>{WM_NCCREATE, WM_CREATE}));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].cx, 640);
+    EXPECT_EQ(records[1].cy, 480);
+    EXPECT_EQ(records[1].lpCreateParams, &param);
+    EXPECT_STREQ(records[1].lpszName, "dx demo");
+    EXPECT_EQ(records[1].dwExStyle, static_cast<DWORD>(WS_EX_TOPMOST));
+}
+
+TEST_F(Windows, AProcedureRefusingCreationLeavesNoWindow)
+{
+    registerTestClass();
+    HWND created = nullptr;
+    reaction() = [&](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        created = w;
+        return m == WM_CREATE ? -1 : DefWindowProcA(w, m, wp, lp);
+    };
+    EXPECT_EQ(CreateWindowExA(0, "TEST WINDOW", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
+    RECT rect;
+    EXPECT_FALSE(GetWindowRect(created, &rect));
+}
+
+TEST_F(Windows, CentringOnTheDefaultHeadlessScreenKeepsTheWindowAtTheOrigin)
+{
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+    POINT at = centre(createTestWindow());
+    EXPECT_EQ(at.x, 0);
+    EXPECT_EQ(at.y, 0);
+}
+
+TEST_F(Windows, CentringOnASmallerScreenGivesNegativeOffsetsTruncatedTowardZero)
+{
+    win32host::setHeadlessScreenSize(320, 199);
+    POINT at = centre(createTestWindow());
+    EXPECT_EQ(at.x, -160);
+    EXPECT_EQ(at.y, -140); // (199 - 480) / 2 = -140.5, truncated
+    win32host::setHeadlessScreenSize(639, 479);
+    at = centre(CreateWindowExA(0, "TEST WINDOW", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(at.x, 0);
+    EXPECT_EQ(at.y, 0);
+}
+
+TEST_F(Windows, CentringOnALargerScreen)
+{
+    win32host::setHeadlessScreenSize(1920, 1080);
+    POINT at = centre(createTestWindow());
+    EXPECT_EQ(at.x, 640);
+    EXPECT_EQ(at.y, 300);
+}
+
+TEST_F(Windows, ShowWindowReportsThePreviousStateAndUpdateWindowPaintsOnce)
+{
+    HWND window = createTestWindow();
+    EXPECT_FALSE(ShowWindow(window, SW_SHOWDEFAULT));
+    EXPECT_TRUE(ShowWindow(window, SW_SHOWDEFAULT));
+    EXPECT_TRUE(UpdateWindow(window));
+    EXPECT_TRUE(UpdateWindow(window));
+    EXPECT_EQ(receivedMessages(), (std::vector<UINT>{WM_PAINT})) << "default painting validates the window";
+    EXPECT_TRUE(ShowWindow(window, SW_HIDE));
+    EXPECT_FALSE(ShowWindow(window, SW_HIDE));
+}
+
+TEST_F(Windows, ClientRectOfAPopupIsTheWholeWindow)
+{
+    HWND window = createTestWindow();
+    SetWindowPos(window, nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT rect;
+    ASSERT_TRUE(GetClientRect(window, &rect));
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 640);
+    EXPECT_EQ(rect.bottom, 480);
+}
+
+TEST_F(Windows, BadWindowHandlesAreRefused)
+{
+    HWND bogus = reinterpret_cast<HWND>(0xdead0);
+    RECT rect;
+    EXPECT_FALSE(GetWindowRect(bogus, &rect));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_FALSE(GetWindowRect(nullptr, &rect));
+    EXPECT_FALSE(SetWindowPos(bogus, nullptr, 0, 0, 0, 0, SWP_NOSIZE));
+    EXPECT_FALSE(ShowWindow(bogus, SW_SHOW));
+    EXPECT_FALSE(UpdateWindow(bogus));
+    EXPECT_FALSE(DestroyWindow(bogus));
+    EXPECT_EQ(SendMessageA(bogus, WM_CLOSE, 0, 0), 0);
+    MSG msg = {bogus, WM_USER, 0, 0, 0, {0, 0}};
+    EXPECT_EQ(DispatchMessageA(&msg), 0);
+    EXPECT_EQ(DispatchMessageA(nullptr), 0);
+    uint32_t pixel = 0;
+    win32host::presentToWindow(bogus, &pixel, 1, 1, 4);
+}
+
+TEST_F(Windows, ShowCursorKeepsADisplayCounter)
+{
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    EXPECT_EQ(ShowCursor(FALSE), -2);
+    EXPECT_EQ(ShowCursor(TRUE), -1);
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_EQ(ShowCursor(TRUE), 1);
+    EXPECT_EQ(win32host::cursorDisplayCount(), 1);
+    win32host::resetForTest();
+    EXPECT_EQ(win32host::cursorDisplayCount(), 0);
+}
+
+TEST_F(Windows, TheModuleHandleIsStableAndNonNull)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    EXPECT_NE(module, nullptr);
+    EXPECT_EQ(GetModuleHandleA(nullptr), module);
+    EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);
+}
+
+TEST_F(Windows, HeadlessHasNoDisplay)
+{
+    EXPECT_EQ(win32host::currentBackend(), win32host::Backend::Headless);
+    EXPECT_FALSE(win32host::desktopDisplayAvailable());
+}
+
+TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButton)
+{
+    HWND window = createTestWindow();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(window, "Could not initialize BASS", "BASS Error", MB_OK), IDOK);
+    EXPECT_EQ(MessageBoxA(nullptr, "Continue?", nullptr, MB_YESNO | MB_ICONWARNING), IDYES);
+    std::string printed = testing::internal::GetCapturedStderr();
+
+    const auto& boxes = win32host::shownMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].parent, window);
+    EXPECT_EQ(boxes[0].text, "Could not initialize BASS");
+    EXPECT_EQ(boxes[0].caption, "BASS Error");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(boxes[0].result, IDOK);
+    EXPECT_EQ(boxes[1].caption, "Error");
+    EXPECT_EQ(boxes[1].result, IDYES);
+    EXPECT_NE(printed.find("BASS Error"), std::string::npos);
+    EXPECT_NE(printed.find("Could not initialize BASS"), std::string::npos);
+}
+
+TEST_F(Windows, TestsChooseTheButtonPressed)
+{
+    win32host::setMessageBoxResult(IDCANCEL);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(win32host::shownMessageBoxes().back().result, IDCANCEL);
+    win32host::resetForTest();
+    EXPECT_TRUE(win32host::shownMessageBoxes().empty());
+}
+
+TEST(DesktopKeys, SdlKeysMapToWindowsVirtualKeys)
+{
+    using win32host::desktop::virtualKeyForSdlKeycode;
+    // SDL's key codes for printable keys and Escape are their ASCII codes.
+    EXPECT_EQ(virtualKeyForSdlKeycode(27), static_cast<UINT>(VK_ESCAPE));
+    EXPECT_EQ(virtualKeyForSdlKeycode('a'), static_cast<UINT>('A'));
+    EXPECT_EQ(virtualKeyForSdlKeycode('z'), static_cast<UINT>('Z'));
+    EXPECT_EQ(virtualKeyForSdlKeycode('7'), static_cast<UINT>('7'));
+    EXPECT_EQ(virtualKeyForSdlKeycode(' '), static_cast<UINT>(VK_SPACE));
+    EXPECT_EQ(virtualKeyForSdlKeycode('\r'), static_cast<UINT>(VK_RETURN));
+    EXPECT_EQ(virtualKeyForSdlKeycode(0), 0u);
+}
