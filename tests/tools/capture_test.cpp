@@ -12,7 +12,9 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+#include <fcntl.h>
 #include <png.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,45 +54,52 @@ std::string readText(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A directory holding data/ made by the current tovira-makedata; several test
-// processes may ask at once, so each generates aside and moves its result in whole.
-std::optional<fs::path> makeDataRoot(std::string& why)
+struct DataSet {
+    std::optional<fs::path> root;
+    bool generatorMissing = false; // not built on this tree yet: skip rather than fail
+    std::string why;
+};
+
+// A directory holding data/ made by the current tovira-makedata. Test processes run
+// side by side, so one generates while the others wait on the lock, and a data set
+// that matches the generator is never replaced while another process reads it.
+DataSet makeDataRoot()
 {
+    DataSet set;
     const fs::path generator = fs::path(TOVIRA_BINARY_DIR) / "tovira-makedata";
     const fs::path root = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_data";
     const std::string stamp = generatorStamp(generator);
     if (stamp.empty() || access(generator.c_str(), X_OK) != 0) {
-        why = generator.string() + " is not built, so there is no data set to capture";
-        return std::nullopt;
+        set.generatorMissing = true;
+        set.why = generator.string() + " is not built, so there is no data set to capture";
+        return set;
     }
-    if (readText(root / "made-by") == stamp)
-        return root;
-    const fs::path aside = root.string() + ".new-" + std::to_string(getpid());
-    fs::remove_all(aside);
-    fs::create_directories(aside);
-    const std::string command = "'" + generator.string() + "' '" + (aside / "data").string() + "' > /dev/null";
-    if (std::system(command.c_str()) != 0) {
-        why = "tovira-makedata failed";
-        return std::nullopt;
+    const std::string lockPath = root.string() + ".lock";
+    const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        set.why = "cannot lock " + lockPath;
+        return set;
     }
-    std::ofstream(aside / "made-by") << stamp;
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-    fs::rename(aside, root, ignored);
-    fs::remove_all(aside, ignored);
+    set.root = root;
     if (readText(root / "made-by") != stamp) {
-        why = "could not place the generated data set in " + root.string();
-        return std::nullopt;
+        fs::remove_all(root);
+        fs::create_directories(root);
+        const std::string command = "'" + generator.string() + "' '" + (root / "data").string() + "' > /dev/null";
+        if (std::system(command.c_str()) == 0) {
+            std::ofstream(root / "made-by") << stamp;
+        } else {
+            set.why = "tovira-makedata failed to write " + (root / "data").string();
+            set.root.reset();
+        }
     }
-    return root;
+    close(lock); // also releases the lock
+    return set;
 }
 
-std::optional<fs::path> dataRoot(std::string& why)
+const DataSet& dataSet()
 {
-    static std::string reason;
-    static const std::optional<fs::path> root = makeDataRoot(reason);
-    why = reason;
-    return root;
+    static const DataSet set = makeDataRoot();
+    return set;
 }
 
 // ---------------------------------------------------------------------------------
@@ -333,12 +342,12 @@ class CaptureRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string why;
-        const auto root = dataRoot(why);
-        if (!root)
-            GTEST_SKIP() << why;
+        const DataSet& set = dataSet();
+        if (set.generatorMissing)
+            GTEST_SKIP() << set.why;
+        ASSERT_TRUE(set.root) << set.why;
         previousDirectory = fs::current_path();
-        fs::current_path(*root);
+        fs::current_path(*set.root);
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         outputs = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_out" / test->name();
         fs::remove_all(outputs);
@@ -376,8 +385,7 @@ protected:
 
     fs::path generatedDataSet() const
     {
-        std::string why;
-        return *dataRoot(why) / "data";
+        return *dataSet().root / "data";
     }
 
     fs::path previousDirectory;
