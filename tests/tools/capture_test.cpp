@@ -3,6 +3,7 @@
 // and with the music rendered on its own.
 #include "capture.h"
 #include "capture_options.h"
+#include "frame_timing.h"
 #include "show_harness.h"
 
 extern "C" {
@@ -472,41 +473,66 @@ TEST_F(CaptureRun, StillsAreTheFramesOnScreenAtTheirTimes)
     }
 }
 
-// The scene tests keep reference frames by name; these are the moments they show.
+namespace {
+
+// The scene tests keep reference frames of chosen moments, each the first frame of a
+// scene at or after a time since the scene's start, at 60 frames a second. These are
+// the moments of the first 45 seconds; later ones would only lengthen the run.
+struct GoldenMoment {
+    int scene; // position in the sequence: 1 title, 2 intro, 3 swarm, 4 closing, 5 swarm
+    DWORD elapsed;
+    const char* name;
+};
+const GoldenMoment GOLDEN_MOMENTS[] = {
+    {1, 500, "title-0500ms"},   {1, 4000, "title-4000ms"},   {1, 6500, "title-6500ms"},
+    {2, 1500, "intro-1500ms"},  {2, 7500, "intro-7500ms"},   {2, 12550, "intro-12550ms"},
+    {2, 22000, "intro-22000ms"}, {3, 5000, "swarm1-5000ms"}, {3, 12500, "swarm1-12500ms"},
+};
+
+// Show time of a golden moment's frame. The scenes follow one another without a gap on
+// the virtual clock, each starting where the one before ran out its duration; the
+// scene time is the tick count's whole milliseconds since that start.
+int64_t goldenMomentMicros(const GoldenMoment& moment)
+{
+    const int64_t sceneStarts[] = {0, 8'000'000, 32'000'000, 46'500'000, 107'500'000};
+    const FrameTiming timing{60, 44100};
+    const int64_t first = timing.firstFrameFrom(sceneStarts[moment.scene - 1]);
+    int64_t frame = first;
+    while (timing.presentMicros(frame) / 1000 - timing.presentMicros(first) / 1000 < moment.elapsed)
+        ++frame;
+    return (frame * 1'000'000 + 59) / 60; // the frame's own start, rounded into it
+}
+
+} // namespace
+
 TEST_F(CaptureRun, StillsMatchTheSceneTestsGoldenFrames)
 {
-    struct Golden {
-        const char* name;
-        const char* seconds;
-    };
-    const Golden goldens[] = {
-        {"title", "4"}, {"intro", "20"}, {"swarm", "40"}, {"closing", "80"}, {"swarm_again", "115"},
-    };
     const fs::path directory = fs::path(TOVIRA_TEST_SOURCE_DIR) / "golden" / "scenes";
-    std::vector<Golden> present;
-    std::string missing;
-    for (const Golden& golden : goldens)
-        (fs::exists(directory / (std::string(golden.name) + ".png")) ? (void)present.push_back(golden)
-                                                                      : (void)(missing += std::string(" ") + golden.name));
-    if (present.empty())
-        GTEST_SKIP() << "no golden scene frames in " << directory << " yet (looked for:" << missing << ")";
-
+    std::vector<GoldenMoment> present;
     std::string times;
-    for (const Golden& golden : present)
-        times += (times.empty() ? "" : ",") + std::string(golden.seconds);
-    const Outcome run = capture({"--null", "--png-at", times, "--to", std::to_string(std::stoi(present.back().seconds) + 1)});
+    for (const GoldenMoment& moment : GOLDEN_MOMENTS) {
+        if (!fs::exists(directory / (std::string(moment.name) + ".png")))
+            continue;
+        present.push_back(moment);
+        times += (times.empty() ? "" : ",") + formatSeconds(goldenMomentMicros(moment));
+    }
+    if (present.empty())
+        GTEST_SKIP() << "no golden scene frames in " << directory << " yet";
+
+    const int64_t last = goldenMomentMicros(present.back());
+    const Outcome run = capture({"--null", "--png-at", times, "--to", formatSeconds(last + 100'000)});
     ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
-    for (const Golden& golden : present) {
-        const fs::path still = fs::current_path() / ("tovira-" + formatSeconds(*parseSeconds(golden.seconds)) + "s.png");
+    for (const GoldenMoment& moment : present) {
+        const fs::path still = fs::current_path() / ("tovira-" + formatSeconds(goldenMomentMicros(moment)) + "s.png");
         int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
         const auto actual = readPng(still, width, height);
-        const auto expected = readPng(directory / (std::string(golden.name) + ".png"), goldenWidth, goldenHeight);
-        ASSERT_TRUE(actual && expected) << golden.name;
+        const auto expected = readPng(directory / (std::string(moment.name) + ".png"), goldenWidth, goldenHeight);
+        ASSERT_TRUE(actual && expected) << moment.name;
         // The scene tests let a channel be one rounding step off (2 of 255).
         const size_t differing = differingPixels(*actual, *expected, 2);
-        EXPECT_EQ(differing, 0u) << golden.name << " at " << golden.seconds << " s";
+        EXPECT_EQ(differing, 0u) << moment.name << ", still at " << formatSeconds(goldenMomentMicros(moment)) << " s";
         if (differing)
-            keepFailedComparison(outputs, golden.name, *actual, *expected, width, height);
+            keepFailedComparison(outputs, moment.name, *actual, *expected, width, height);
         fs::remove(still);
     }
 }
