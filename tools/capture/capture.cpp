@@ -253,7 +253,8 @@ int CaptureSession::conclude(std::FILE* out, std::FILE* err)
     }
     const double endSeconds = static_cast<double>(result.framesPresented) / options.fps;
     if (!options.nullOutput && framesEncoded == 0)
-        return fail(err, "nothing to write: the show ended at " + std::to_string(endSeconds) + " s");
+        return fail(err, "nothing to write: the show ended at " + formatSeconds(result.framesPresented * 1'000'000 /
+                                                                                 options.fps) + " s");
     int status = finishOutput(out, err);
     for (size_t i = 0; i < options.stillMicros.size(); ++i) {
         if (stillWritten[i])
