@@ -225,13 +225,13 @@ void CaptureSession::report(std::FILE* out) const
     const double showSeconds = static_cast<double>(result.framesHandedOver) / options.fps;
     const double speed = progress.speed(result.framesHandedOver);
     if (options.nullOutput) {
-        std::fprintf(out, "rendered %lld frames (%.3f s of show) in %.2f s: %.1fx real time\n",
+        std::fprintf(out, "rendered %lld frames (%.3f s of show) in %.2f s: %.3gx real time\n",
                      static_cast<long long>(result.framesHandedOver), showSeconds, progress.elapsedSeconds(), speed);
         return;
     }
     std::error_code ignored;
     const std::string where = std::filesystem::absolute(options.output, ignored).string();
-    std::fprintf(out, "wrote %s: %lld frames, %.3f s, %dx%d at %d fps (rendered at %.1fx real time)\n", where.c_str(),
+    std::fprintf(out, "wrote %s: %lld frames, %.3f s, %dx%d at %d fps (rendered at %.3gx real time)\n", where.c_str(),
                  static_cast<long long>(framesEncoded), static_cast<double>(framesEncoded) / options.fps,
                  width * options.scale, height * options.scale, options.fps, speed);
 }
