@@ -82,7 +82,19 @@ void unmapImageFile(MappedFile& mapped);
 HRESULT decodeImage(const BYTE* bytes, size_t size, DecodedImage& image);
 
 // The readers, in the order decodeImage tries them. Each returns true and fills `image`, or
-// returns false, having freed everything it allocated and left `image` empty.
+// returns false, having freed everything it allocated and left `image` empty. What each
+// delivers:
+//   BMP, DIB  1/4/8 bits and RLE4/RLE8 -> P8; 16 bits -> X1R5G5B5, or the format its bit
+//             fields spell (R5G6B5, A1R5G5B5, A4R4G4B4, ...); 24 -> R8G8B8; 32 -> X8R8G8B8 or
+//             A8R8G8B8; other bit fields -> X8R8G8B8 / A8R8G8B8, scaled.
+//   PPM       X8R8G8B8, samples scaled from maxval.
+//   DDS       the surface's own format (uncompressed layouts, L8, A8L8, A4L4, A8, DXT1..DXT5),
+//             used in place; other bit-mask layouts -> X8R8G8B8 / A8R8G8B8. Mip levels and
+//             cube faces follow in `next`.
+//   JPEG      L8 (one component) or X8R8G8B8 words 0x00RRGGBB (three).
+//   PNG       palette -> P8 (tRNS in the palette alpha); grey -> L8, or A8L8 with alpha or
+//             tRNS; colour -> X8R8G8B8, or A8R8G8B8 with alpha or tRNS; 16-bit samples rounded.
+//   TGA       P8, X1R5G5B5, A1R5G5B5, R8G8B8, A8R8G8B8, L8; raw top-down data used in place.
 bool readBmp(const BYTE* bytes, size_t size, DecodedImage& image);  // "BM" file header + DIB
 bool readPpm(const BYTE* bytes, size_t size, DecodedImage& image);  // P3 and P6 pixmaps
 bool readDds(const BYTE* bytes, size_t size, DecodedImage& image);

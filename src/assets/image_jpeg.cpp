@@ -2,12 +2,15 @@
 // D3DFMT_X8R8G8B8. Any fatal libjpeg error, or the data running out, refuses the file.
 #include "image_reader.h"
 
+#include <bit>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared before it
 #include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
+
+static_assert(std::endian::native == std::endian::little, "pixels are assembled as little-endian words");
 
 namespace {
 
@@ -56,15 +59,28 @@ void jpegProgress(j_common_ptr info)
         std::longjmp(decodeOf(info).jump, 1);
 }
 
-// 0x00RRGGBB words, little-endian, from red, green, blue samples.
+// 0x00RRGGBB words from red, green, blue samples, stored little-endian.
 void copyRgbToXrgb(const BYTE* rgb, BYTE* out, size_t width)
 {
-    for (size_t x = 0; x < width; ++x, rgb += 3, out += 4) {
-        out[0] = rgb[2];
-        out[1] = rgb[1];
-        out[2] = rgb[0];
-        out[3] = 0;
+    for (size_t x = 0; x < width; ++x, rgb += 3) {
+        const uint32_t word = uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
+        std::memcpy(out + x * 4, &word, 4);
     }
+}
+
+// libjpeg-turbo fills the unused byte of its four-byte layouts with 0xFF; the pixels are
+// 0x00RRGGBB words. Two pixels at a time.
+void clearUnusedBytes(BYTE* row, size_t width)
+{
+    size_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        uint64_t pair;
+        std::memcpy(&pair, row + x * 4, 8);
+        pair &= 0x00FFFFFF00FFFFFFull;
+        std::memcpy(row + x * 4, &pair, 8);
+    }
+    if (x < width)
+        row[x * 4 + 3] = 0;
 }
 
 // Everything that can long-jump happens here; only `decode`'s members carry state across the
@@ -95,6 +111,17 @@ bool runJpegDecode(JpegDecode& decode, const BYTE* bytes, size_t size)
         return false;
     decode.pitch = decode.format == D3DFMT_L8 ? width : width * 4;
 
+    // The default colour output is red, green, blue samples; libjpeg-turbo can write exactly
+    // those samples as blue, green, red, unused -- the memory order of the X8R8G8B8 word --
+    // straight into the picture, which saves a pass over every pixel.
+#ifdef JCS_EXTENSIONS
+    const bool directRows = decode.format == D3DFMT_X8R8G8B8 && info.out_color_space == JCS_RGB;
+    if (directRows)
+        info.out_color_space = JCS_EXT_BGRX;
+#else
+    const bool directRows = false;
+#endif
+
     if (info.progressive_mode) {
         decode.progress.progress_monitor = jpegProgress;
         info.progress = &decode.progress;
@@ -104,17 +131,21 @@ bool runJpegDecode(JpegDecode& decode, const BYTE* bytes, size_t size)
         return false;
 
     decode.pixels = new (std::nothrow) BYTE[size_t{decode.pitch} * height];
-    decode.row = new (std::nothrow) BYTE[size_t{width} * 3];
-    if (!decode.pixels || !decode.row)
+    if (!decode.pixels)
+        return false;
+    const bool rowBuffer = decode.format == D3DFMT_X8R8G8B8 && !directRows;
+    if (rowBuffer && !(decode.row = new (std::nothrow) BYTE[size_t{width} * 3]))
         return false;
 
+    // One scanline per call; rows already in their final layout are read in place.
     while (info.output_scanline < height) {
         BYTE* out = decode.pixels + size_t{info.output_scanline} * decode.pitch;
-        // Greyscale rows are already in their final form: read them in place.
-        JSAMPROW target = decode.format == D3DFMT_L8 ? out : decode.row;
+        JSAMPROW target = rowBuffer ? decode.row : out;
         if (jpeg_read_scanlines(&info, &target, 1) != 1)
             return false;
-        if (decode.format == D3DFMT_X8R8G8B8)
+        if (directRows)
+            clearUnusedBytes(out, width);
+        else if (rowBuffer)
             copyRgbToXrgb(decode.row, out, width);
     }
     jpeg_finish_decompress(&info);

@@ -134,13 +134,13 @@ public:
         }
     }
 
-    // `count` copies of the one pixel at `source`.
+    // `count` copies of the one pixel at `source`. The copies of one row are alike, so they
+    // fill one contiguous span whichever way the row is stored.
     void repeat(const BYTE* source, size_t count)
     {
         while (count > 0 && !full()) {
             const size_t n = spanLength(count);
-            for (size_t i = 0; i < n; ++i)
-                std::memcpy(pixel(column_ + i), source, bpp_);
+            fill(rightToLeft_ ? pixel(column_ + n - 1) : pixel(column_), source, n);
             advance(n, count);
         }
     }
@@ -150,6 +150,26 @@ private:
 
     // Where the pixel at stored column `column` of the current stored row goes.
     BYTE* pixel(size_t column) const { return rowStart_ + (rightToLeft_ ? width_ - 1 - column : column) * bpp_; }
+
+    void fill(BYTE* out, const BYTE* source, size_t n) const
+    {
+        switch (bpp_) {
+        case 1:
+            std::memset(out, source[0], n);
+            break;
+        case 3:
+            for (size_t i = 0; i < n; ++i, out += 3) {
+                out[0] = source[0];
+                out[1] = source[1];
+                out[2] = source[2];
+            }
+            break;
+        default:
+            for (size_t i = 0; i < n; ++i, out += bpp_)
+                std::memcpy(out, source, bpp_);
+            break;
+        }
+    }
 
     void advance(size_t n, size_t& count)
     {

@@ -195,6 +195,6 @@ bool readModelFile(const char* path, ModelData& model, std::string* error)
     model = ModelData{};
     MappedFile file;
     if (FAILED(mapImageFile(path, file)))
-        return fail(error, std::string("cannot open or map ") + (path ? path : "(no path)"));
+        return fail(error, "the file cannot be opened or mapped");
     return parseModel(file.bytes, file.size, model, error);
 }

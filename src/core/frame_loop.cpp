@@ -68,6 +68,7 @@ void runSceneLoop(const SceneSettings& settings, const std::function<void()>& be
     SceneFrame frame;
     frame.clock.start(100.0f);
     frame.sceneStart = GetTickCount();
+    frame.stepTick = frame.sceneStart;
 
     do {
         if (!pumpMessages())

@@ -142,6 +142,7 @@ struct SceneSettings {
 struct SceneFrame {
     FrameClock clock;
     DWORD sceneStart = 0;
+    DWORD stepTick = 0; // GetTickCount of the scene's last timed step (typing, a new copy); starts at sceneStart
     float delta() const { return clock.delta; }
     DWORD elapsed() const { return GetTickCount() - sceneStart; } // unsigned: survives the wrap
 };

@@ -76,9 +76,11 @@ TEST(ImageRecogniser, EachKindIsRecognisedFromItsBytesAlone)
         EXPECT_EQ(image.width, c.kind == std::string("TGA") ? 2u : 1u) << c.kind;
     }
     // The BMP's pixels decoded through the headerless DIB reader are the same pixels.
+    const Bytes bmp = tinyBmp();
+    const Bytes dib = tinyDib();
     DecodedImage viaBmp, viaDib;
-    ASSERT_EQ(decodeImage(tinyBmp().data(), tinyBmp().size(), viaBmp), S_OK);
-    ASSERT_EQ(decodeImage(tinyDib().data(), tinyDib().size(), viaDib), S_OK);
+    ASSERT_EQ(decodeImage(bmp.data(), bmp.size(), viaBmp), S_OK);
+    ASSERT_EQ(decodeImage(dib.data(), dib.size(), viaDib), S_OK);
     EXPECT_EQ(std::memcmp(viaBmp.pixels, viaDib.pixels, 3), 0);
 }
 

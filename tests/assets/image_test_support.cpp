@@ -1,5 +1,7 @@
 #include "image_test_support.h"
 
+#include <unistd.h>
+
 #include <pixel_formats.h>
 #include <png.h>
 
@@ -139,7 +141,8 @@ Rgba toRgba(const DecodedImage& image)
 
 std::string scratchDirectory()
 {
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/image_scratch";
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/image_scratch_" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
     return dir;
 }

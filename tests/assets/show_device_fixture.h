@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +22,8 @@ struct ShowDeviceTest : ::testing::Test {
     std::filesystem::path directory;
     int objectsBefore = 0;
 
-    // The scratch directory is named after the test so tests never see each other's files.
+    // The scratch directory is named after the test and the process, so tests run side by
+    // side never see each other's files.
     void SetUp() override
     {
         win32host::resetForTest();
@@ -28,7 +31,7 @@ struct ShowDeviceTest : ::testing::Test {
         resetShowState();
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         directory = std::filesystem::path(TOVIRA_TEST_BINARY_DIR) / "show_device" / test->test_suite_name() /
-                    test->name();
+                    (std::string(test->name()) + "_" + std::to_string(getpid()));
         std::filesystem::remove_all(directory);
         std::filesystem::create_directories(directory / "data");
         previousDirectory = std::filesystem::current_path();
@@ -46,6 +49,8 @@ struct ShowDeviceTest : ::testing::Test {
         d3d8host::setCallRecording(false);
         EXPECT_EQ(d3d8host::liveObjectCount(), 0);
         std::filesystem::current_path(previousDirectory);
+        if (!HasFailure())
+            std::filesystem::remove_all(directory);
     }
 
     // Window, Direct3D object and device as the show's start leaves them.

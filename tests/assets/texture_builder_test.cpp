@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -53,13 +55,15 @@ struct TextureBuilderTest : ::testing::Test {
     {
         win32host::resetForTest();
         d3d8host::resetForTest();
-        dir = fs::path(TOVIRA_TEST_BINARY_DIR) / "texture_builder";
+        // ctest runs tests as parallel processes: each writes its own files.
+        dir = fs::path(TOVIRA_TEST_BINARY_DIR) / ("texture_builder_" + std::to_string(getpid()));
         fs::create_directories(dir);
     }
     void TearDown() override
     {
         releaseDevice();
         EXPECT_EQ(d3d8host::liveObjectCount(), 0);
+        fs::remove_all(dir);
     }
 
     void makeDevice(const d3d8host::DeviceConfig& config = d3d8host::defaultDeviceConfig())

@@ -345,6 +345,15 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
     device->EndScene();
     const auto px = backBufferPixels();
     expectGolden("raster_reflection_sphere", crop(px, 640, 160, 80, 320, 320));
+    // The reflection vector takes the eye direction from the position whatever LOCALVIEWER says.
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
+                                   static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16, v.data(),
+                                   sizeof(MeshVertex));
+    device->EndScene();
+    EXPECT_EQ(backBufferPixels(), px);
     // Nothing outside the sphere's silhouette (radius 1 at distance 3: well inside 160 pixels).
     EXPECT_EQ(px[10 * 640 + 10], 0xFF000000u);
     EXPECT_NE(px[240 * 640 + 320], 0xFF000000u);

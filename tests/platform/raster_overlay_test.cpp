@@ -324,6 +324,33 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
     t->Release();
 }
 
+// Overlay rectangles take a fused loop; the general pipeline must give the same pixels. A
+// black specular colour added to the result changes nothing but keeps the fused loop out.
+TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
+    std::vector<uint32_t> texels(13 * 7);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u;
+    IDirect3DTexture8* t = makeTexture(13, 7, texels);
+    device->SetTexture(0, t);
+    showQuadState();
+    auto render = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
+        drawQuad(3, 5, 211, 97, 0xB0FFFFFF);
+        // A rotated, wrapped rectangle.
+        const std::vector<OverlayVertex> quad = {{300.25f, 20.5f, 1, 0x90FFFFFF, -0.5f, -0.25f},
+                                                 {420.75f, 60.125f, 1, 0x90FFFFFF, 2.5f, -0.25f},
+                                                 {380.5f, 180.0f, 1, 0x90FFFFFF, 2.5f, 1.75f},
+                                                 {260.0f, 140.375f, 1, 0x90FFFFFF, -0.5f, 1.75f}};
+        drawTriangles(D3DPT_TRIANGLEFAN, quad, 2);
+        return backBufferPixels();
+    };
+    const auto fused = render();
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    const auto general = render();
+    EXPECT_EQ(fused, general);
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
     std::vector<uint32_t> seen;
     d3d8host::setPresentHook([&](const d3d8host::FrameView& f) {
@@ -334,6 +361,110 @@ TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
     const auto drawn = backBufferPixels();
     device->Present(nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(seen, drawn);
+}
+
+}  // namespace
+
+namespace {
+
+class RasterSampling : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        overlayState();
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        // Four texels in a row: red, green, blue, white.
+        texture = makeTexture(4, 1, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
+        device->SetTexture(0, texture);
+    }
+    void TearDown() override {
+        device->SetTexture(0, nullptr);
+        texture->Release();
+        DeviceFixture::TearDown();
+    }
+    // A 16-pixel-wide strip whose u runs from u0 at the left edge to u1 at the right.
+    std::vector<uint32_t> strip(float u0, float u1) {
+        const OverlayVertex v[4] = {{0, 0, 1, 0xFFFFFFFF, u0, 0}, {16, 0, 1, 0xFFFFFFFF, u1, 0},
+                                    {16, 1, 1, 0xFFFFFFFF, u1, 1}, {0, 1, 1, 0xFFFFFFFF, u0, 1}};
+        device->SetVertexShader(kOverlayFvf);
+        device->BeginScene();
+        device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof(OverlayVertex));
+        device->EndScene();
+        const auto px = backBufferPixels();
+        return std::vector<uint32_t>(px.begin(), px.begin() + 16);
+    }
+    IDirect3DTexture8* texture = nullptr;
+};
+
+// u from -1 to 3 over 16 pixels: pixel x samples u = -1 + x/4, texel floor(u * 4).
+TEST_F(RasterSampling, AddressModes) {
+    const uint32_t R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF, W = 0xFFFFFFFF;
+    EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{R, G, B, W, R, G, B, W, R, G, B, W, R, G, B, W}));
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{R, R, R, R, R, G, B, W, W, W, W, W, W, W, W, W}));
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRROR);
+    EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{W, B, G, R, R, G, B, W, W, B, G, R, R, G, B, W}));
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_BORDER);
+    device->SetTextureStageState(0, D3DTSS_BORDERCOLOR, 0xFF123456);
+    const uint32_t K = 0xFF123456;
+    EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{K, K, K, K, R, G, B, W, K, K, K, K, K, K, K, K}));
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRRORONCE);
+    EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{W, B, G, R, R, G, B, W, W, W, W, W, W, W, W, W}));
+}
+
+// Bilinear: left texel floor(u*W - 0.5), weight its fraction. At pixel x of a strip from u 0
+// to 1 over 16 pixels, u*4 - 0.5 = x/4 - 0.5.
+TEST_F(RasterSampling, LinearFiltering) {
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    const auto px = strip(0, 1);
+    EXPECT_EQ(px[2], 0xFFFF0000u);  // 0.0: red alone
+    EXPECT_EQ(px[4], 0xFF808000u);  // 0.5: red and green halves, (255 * 128 + 128) >> 8 = 128
+    EXPECT_EQ(px[6], 0xFF00FF00u);  // 1.0: green
+    EXPECT_EQ(px[3], 0xFFBF4000u);  // 0.25 towards green: 255 * 192 / 256 = 191.25, 255 * 64 / 256 = 63.75
+    EXPECT_EQ(px[0], 0xFFFF0000u);  // clamped at the left edge
+}
+
+class RasterBlendFactors : public DeviceFixture {
+    void configure(d3d8host::DeviceConfig&) override { backBufferFormat = D3DFMT_A8R8G8B8; }
+};
+
+// Factors that read the destination, on a target with alpha.
+TEST_F(RasterBlendFactors, DestinationFactorsOnAnAlphaTarget) {
+    overlayState();
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    const uint32_t dst = 0x40806020, src = 0xC0204080;  // destination alpha 0x40, source alpha 0xC0
+    struct Case {
+        D3DBLEND s, d;
+        uint32_t (*expect)(uint32_t sc, uint32_t sa, uint32_t dc, uint32_t da);
+    };
+    const Case cases[] = {
+        {D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA,
+         [](uint32_t sc, uint32_t, uint32_t dc, uint32_t da) { return (sc * da + dc * (255 - da) + 127) / 255; }},
+        {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, [](uint32_t sc, uint32_t, uint32_t dc, uint32_t) { return (sc * dc + 127) / 255; }},
+        {D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE,
+         [](uint32_t sc, uint32_t, uint32_t dc, uint32_t) { return std::min(255u, (sc * (255 - dc) + dc * 255 + 127) / 255); }},
+        {D3DBLEND_SRCCOLOR, D3DBLEND_INVSRCCOLOR,
+         [](uint32_t sc, uint32_t, uint32_t dc, uint32_t) { return (sc * sc + dc * (255 - sc) + 127) / 255; }},
+        {D3DBLEND_ZERO, D3DBLEND_SRCALPHA, [](uint32_t, uint32_t sa, uint32_t dc, uint32_t) { return (dc * sa + 127) / 255; }},
+    };
+    for (const Case& c : cases) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, dst, 1.0f, 0);
+        device->SetRenderState(D3DRS_SRCBLEND, c.s);
+        device->SetRenderState(D3DRS_DESTBLEND, c.d);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        drawQuad(0, 0, 2, 2, src);
+        const uint32_t got = backBufferPixels()[0];
+        for (int shift = 0; shift < 32; shift += 8) {
+            const uint32_t sc = (src >> shift) & 0xFF, dc = (dst >> shift) & 0xFF;
+            EXPECT_EQ((got >> shift) & 0xFF, c.expect(sc, src >> 24, dc, dst >> 24))
+                << "factors " << c.s << "/" << c.d << " channel " << shift;
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // checked against coreutils' sha256sum, and its exit status and message on refused files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,7 +23,8 @@ struct ToolRun {
 
 std::string scratch(const std::string& name)
 {
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch";
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch_" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
     return dir + "/" + name;
 }

@@ -3,13 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace {
 
-const std::string SCRATCH = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_texture";
+// ctest runs tests as parallel processes: each keeps its own scratch folder.
+const std::string SCRATCH = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_texture_" + std::to_string(getpid());
 
 std::string picture(const std::string& name, const std::string& convertArguments)
 {

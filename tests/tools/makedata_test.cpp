@@ -2,6 +2,8 @@
 // decodes every picture; the models are parsed here from their bytes), and its command line.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -126,10 +128,12 @@ protected:
     {
         std::string error;
         ASSERT_TRUE(buildDataSet(&files_, &error)) << error;
-        directory_ = fs::path(TOVIRA_TEST_BINARY_DIR) / "makedata_data";
+        // ctest runs tests as parallel processes: each writes its own copy.
+        directory_ = fs::path(TOVIRA_TEST_BINARY_DIR) / ("makedata_data_" + std::to_string(getpid()));
         fs::remove_all(directory_);
         ASSERT_TRUE(writeFiles(directory_.string(), files_, &error)) << error;
     }
+    static void TearDownTestSuite() { fs::remove_all(directory_); }
 
     static const BuiltFile& file(const std::string& name)
     {

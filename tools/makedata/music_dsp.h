@@ -1,5 +1,6 @@
-// Sound synthesis building blocks that give the same bits on every IEEE-754 machine: only +, -, *, /,
-// floor and ldexp are used, never the platform's libm transcendental functions, whose last bits vary.
+// Sound synthesis building blocks that give the same bits on every IEEE-754 machine: they use only
+// correctly rounded arithmetic (+, -, *, /) and exact operations (floor, ldexp, rounding to integers),
+// never the platform's transcendental functions, whose last bits vary between libraries.
 #pragma once
 
 #include <cstdint>

@@ -112,6 +112,20 @@ void addVoice(std::vector<double>& out, long long periods, long long offset, lon
     }
 }
 
+// The phase (0..1) of the table's gentlest zero crossing: a note started there needs no click-prone jump.
+double quietestStart(const std::vector<double>& table) {
+    std::size_t best = 0;
+    double bestSlope = 1e30;
+    for (std::size_t j = 0; j + 1 < table.size(); ++j) {
+        const double slope = std::fabs(table[j + 1] - table[j]);
+        if ((table[j] <= 0.0) != (table[j + 1] <= 0.0) && slope < bestSlope) {
+            bestSlope = slope;
+            best = j;
+        }
+    }
+    return static_cast<double>(best) / static_cast<double>(table.size());
+}
+
 XmSample tunedSample(const std::string& name, const std::vector<double>& signal, int rootNote, int octavesDown) {
     XmSample sample;
     sample.name = name;
@@ -130,7 +144,9 @@ XmSample buildTone(const std::string& name, const ToneSpec& spec) {
     std::vector<double> signal(static_cast<std::size_t>(core.attackFrames + loop.length), 0.0);
     NoiseSource random(spec.seed);
     auto randomOffset = [&] { return static_cast<long long>(random.nextBits() % static_cast<std::uint32_t>(loop.length)); };
-    addVoice(signal, loop.periods, 0, loop.length, core);
+    const auto start = std::llround(quietestStart(core.attack) * static_cast<double>(loop.length) /
+                                    static_cast<double>(loop.periods));
+    addVoice(signal, loop.periods, start, loop.length, core);
     if (!spec.chorusCents.empty()) {
         const VoiceTables chorus = voiceTables(spec, harmonics, rootHz, spec.chorusFromHarmonic, spec.chorusLevel);
         for (double cents : spec.chorusCents) {

@@ -35,6 +35,10 @@ struct DeviceConfig {
     bool failCreateImageSurface = false;
     bool failUpdateTexture = false;
     bool failBeginScene = false;
+
+    // False: draws are validated and recorded but no pixel is drawn, for tests that follow
+    // a whole show's timeline through its calls and need no image.
+    bool drawPixels = true;
 };
 
 // Capabilities of a current card: any texture size up to 4096, mip-maps, no power-of-two

@@ -9,7 +9,9 @@
 // pixel along it exactly once.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -17,12 +19,6 @@
 
 namespace raster {
 namespace {
-
-int64_t floorDiv(int64_t a, int64_t b) {
-    int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-    return q;
-}
 
 // Rows y of pixel centres on or below y256 / 256: ceil(y256 / 256).
 inline int ceilRow(int32_t y256) { return (y256 + 255) >> 8; }
@@ -36,14 +32,20 @@ struct EdgeWalk {
     int64_t stepX;
     int64_t stepRemainder;
 
+    // Quotients come from double division (exact inputs below 2^53) and are then put right
+    // with the remainders, which keeps the walk exact without integer division.
     void start(const int32_t* a, const int32_t* b, int row) {
         const int64_t dx = b[0] - a[0], dy = b[1] - a[1];
         denom = 256 * dy;
         const int64_t numerator = static_cast<int64_t>(a[0]) * dy + (static_cast<int64_t>(row) * 256 - a[1]) * dx;
-        x = -floorDiv(-numerator, denom);
+        x = static_cast<int64_t>(std::ceil(static_cast<double>(numerator) / static_cast<double>(denom)));
         remainder = x * denom - numerator;
-        stepX = floorDiv(dx, dy);
+        while (remainder < 0) ++x, remainder += denom;
+        while (remainder >= denom) --x, remainder -= denom;
+        stepX = static_cast<int64_t>(std::floor(static_cast<double>(dx) / static_cast<double>(dy)));
         stepRemainder = 256 * (dx - stepX * dy);
+        while (stepRemainder < 0) --stepX, stepRemainder += denom;
+        while (stepRemainder >= denom) ++stepX, stepRemainder -= denom;
     }
     void next() {
         x += stepX;
@@ -91,6 +93,42 @@ public:
 
     void finish() { flush(); }
 
+    // Two triangles that together are a screen-aligned rectangle with one attribute plane (an
+    // overlay quad) are drawn as the rectangle: one run per row instead of two split at the
+    // diagonal. Both triangles would cover exactly these pixels, each once. False when the
+    // four vertices are not such a rectangle.
+    bool rectangle(const ShadedVertex* v0, const ShadedVertex* v1, const ShadedVertex* v2, const ShadedVertex* v3) {
+        if (!affineSpan_) return false;
+        const ShadedVertex* v[4] = {v0, v1, v2, v3};
+        for (const ShadedVertex* p : v) {
+            if (p->outcode & kClipMask || p->q != v0->q) return false;
+        }
+        const int32_t xs[2] = {std::min({v0->fx, v1->fx, v2->fx, v3->fx}), std::max({v0->fx, v1->fx, v2->fx, v3->fx})};
+        const int32_t ys[2] = {std::min({v0->fy, v1->fy, v2->fy, v3->fy}), std::max({v0->fy, v1->fy, v2->fy, v3->fy})};
+        int corners = 0;
+        for (const ShadedVertex* p : v) {
+            if ((p->fx != xs[0] && p->fx != xs[1]) || (p->fy != ys[0] && p->fy != ys[1])) return false;
+            corners |= 1 << ((p->fx == xs[1]) + 2 * (p->fy == ys[1]));
+        }
+        if (corners != 15) return false;
+        // The fan 0-1-2, 0-2-3 must go round the rectangle, not across it.
+        const ScreenVertex a = screenOf(*v0), b = screenOf(*v1), c = screenOf(*v2), d = screenOf(*v3);
+        const int64_t area1 = static_cast<int64_t>(b.f[0] - a.f[0]) * (c.f[1] - a.f[1]) -
+                              static_cast<int64_t>(c.f[0] - a.f[0]) * (b.f[1] - a.f[1]);
+        const int64_t area2 = static_cast<int64_t>(c.f[0] - a.f[0]) * (d.f[1] - a.f[1]) -
+                              static_cast<int64_t>(d.f[0] - a.f[0]) * (c.f[1] - a.f[1]);
+        if (area1 == 0 || (area1 > 0) != (area2 > 0)) return false;
+        if (pipe_.cullMode == D3DCULL_CCW && area1 < 0) return true;
+        if (pipe_.cullMode == D3DCULL_CW && area1 > 0) return true;
+        const AffineTriangle t = affineSetup(a, b, c, area1);
+        const AffineTriangle t2 = affineSetup(a, c, d, area2);
+        if (t.sdx != t2.sdx || t.sdy != t2.sdy || t.tdx != t2.tdx || t.tdy != t2.tdy) return false;
+        const int top = std::max(ceilRow(ys[0]), viewport_.top), bottom = std::min(ceilRow(ys[1]), viewport_.bottom);
+        const int left = std::max(ceilRow(xs[0]), viewport_.left), right = std::min(ceilRow(xs[1]), viewport_.right);
+        for (int y = top; y < bottom && left < right; ++y) affineSpan_(context_, t, y, left, right);
+        return true;
+    }
+
 private:
     static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
 
@@ -101,8 +139,7 @@ private:
         batch_->contiguous = true;
     }
 
-    // Sutherland-Hodgman in clip space. New vertices are always interpolated from the
-    // inside end of an edge, so two triangles sharing an edge produce the same point.
+    // Sutherland-Hodgman in clip space against the planes the outcodes name.
     void clipAndDraw(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c) {
         // Clipped vertices live until the triangles that use them have been shaded.
         if (batch_->triangles == 0) clipUsed_ = 0;
@@ -110,76 +147,77 @@ private:
             flush();
             clipUsed_ = 0;
         }
-        const int attrs = pipe_.attrCount;
-        ShadedVertex* polygon[2][12];
-        int count = 3;
-        polygon[0][0] = const_cast<ShadedVertex*>(a);
-        polygon[0][1] = const_cast<ShadedVertex*>(b);
-        polygon[0][2] = const_cast<ShadedVertex*>(c);
-        int cur = 0;
         const ViewportTransform& t = viewport_;
         const float planes[7][4] = {
-            {0, 0, 1, 0},                 // near: z >= 0
-            {0, 0, -1, 1},                // far: z <= w
-            {0, 0, 0, 1},                 // w > 0 (tested against a small epsilon)
-            {1, 0, 0, -t.guardLeft},      // x >= guardLeft * w
-            {-1, 0, 0, t.guardRight},     // x <= guardRight * w
-            {0, 1, 0, -t.guardBottom},    // y >= guardBottom * w
-            {0, -1, 0, t.guardTop},       // y <= guardTop * w
+            {0, 0, 1, 0},               // near: z >= 0
+            {0, 0, -1, 1},              // far: z <= w
+            {0, 0, 0, 1},               // w > 0 (tested against a small epsilon)
+            {1, 0, 0, -t.guardLeft},    // x >= guardLeft * w
+            {-1, 0, 0, t.guardRight},   // x <= guardRight * w
+            {0, 1, 0, -t.guardBottom},  // y >= guardBottom * w
+            {0, -1, 0, t.guardTop},     // y <= guardTop * w
         };
         const uint32_t planeBits[7] = {OutNear, OutFar, OutW, OutGuardLeft, OutGuardRight, OutGuardBottom, OutGuardTop};
         const uint32_t all = a->outcode | b->outcode | c->outcode;
+        ShadedVertex* polygon[2][12] = {{const_cast<ShadedVertex*>(a), const_cast<ShadedVertex*>(b),
+                                         const_cast<ShadedVertex*>(c)}};
+        int count = 3, cur = 0;
         for (int p = 0; p < 7 && count >= 3; ++p) {
             if (!(all & planeBits[p])) continue;
-            const float* pl = planes[p];
-            const float bias = p == 2 ? 1e-6f : 0.0f;
-            auto distance = [&](const ShadedVertex* v) {
-                return pl[0] * v->clip[0] + pl[1] * v->clip[1] + pl[2] * v->clip[2] + pl[3] * v->clip[3] - bias;
-            };
-            int outCount = 0;
-            ShadedVertex** in = polygon[cur];
-            ShadedVertex** out = polygon[cur ^ 1];
-            for (int i = 0; i < count; ++i) {
-                ShadedVertex* v0 = in[i];
-                ShadedVertex* v1 = in[(i + 1) % count];
-                const float d0 = distance(v0), d1 = distance(v1);
-                const bool in0 = d0 >= 0.0f, in1 = d1 >= 0.0f;
-                if (in0) out[outCount++] = v0;
-                if (in0 != in1 && outCount < 12) {
-                    ShadedVertex* inside = in0 ? v0 : v1;
-                    ShadedVertex* outside = in0 ? v1 : v0;
-                    const float dIn = in0 ? d0 : d1, dOut = in0 ? d1 : d0;
-                    const float s = dIn / (dIn - dOut);
-                    ShadedVertex& n = clipPool_[clipUsed_++];
-                    for (int k = 0; k < 4; ++k) n.clip[k] = inside->clip[k] + s * (outside->clip[k] - inside->clip[k]);
-                    for (int k = 0; k < attrs; ++k) n.attr[k] = inside->attr[k] + s * (outside->attr[k] - inside->attr[k]);
-                    if (p == 0) n.clip[2] = std::max(n.clip[2], 0.0f);
-                    if (p == 1) n.clip[2] = std::min(n.clip[2], n.clip[3]);
-                    n.outcode = OutW;  // not yet projected
-                    out[outCount++] = &n;
-                }
-            }
-            count = outCount;
+            count = clipAgainst(planes[p], p == 2 ? 1e-6f : 0.0f, p, polygon[cur], count, polygon[cur ^ 1]);
             cur ^= 1;
         }
         if (count < 3) return;
         ScreenVertex screen[12];
         for (int i = 0; i < count; ++i) {
-            ShadedVertex* v = polygon[cur][i];
-            if (v->outcode & kClipMask) {
-                // A new vertex, or an original one whose outcode kept it from being projected.
-                const float rw = 1.0f / v->clip[3];
-                const float sx = t.x + (v->clip[0] * rw + 1.0f) * t.halfW;
-                const float sy = t.y + (1.0f - v->clip[1] * rw) * t.halfH;
-                screen[i] = {{static_cast<int32_t>(std::lrint(sx * 256.0f)), static_cast<int32_t>(std::lrint(sy * 256.0f))},
-                             t.minZ + std::clamp(v->clip[2] * rw, 0.0f, 1.0f) * t.rangeZ,
-                             rw,
-                             v->attr};
-            } else {
-                screen[i] = screenOf(*v);
-            }
+            const ShadedVertex* v = polygon[cur][i];
+            // New vertices, and original ones whose outcode kept them from being projected.
+            screen[i] = (v->outcode & kClipMask) ? project(*v) : screenOf(*v);
         }
         for (int i = 1; i + 1 < count; ++i) drawScreen(screen[0], screen[i], screen[i + 1]);
+    }
+
+    // One plane: the part of the polygon where plane . clip >= bias. New vertices are always
+    // interpolated from the inside end of an edge, so two triangles sharing an edge produce
+    // the same point.
+    int clipAgainst(const float* plane, float bias, int index, ShadedVertex* const* in, int count,
+                    ShadedVertex** out) {
+        auto distance = [&](const ShadedVertex* v) {
+            return plane[0] * v->clip[0] + plane[1] * v->clip[1] + plane[2] * v->clip[2] + plane[3] * v->clip[3] - bias;
+        };
+        const int attrs = pipe_.attrCount;
+        int outCount = 0;
+        for (int i = 0; i < count; ++i) {
+            ShadedVertex* v0 = in[i];
+            ShadedVertex* v1 = in[(i + 1) % count];
+            const float d0 = distance(v0), d1 = distance(v1);
+            const bool in0 = d0 >= 0.0f, in1 = d1 >= 0.0f;
+            if (in0) out[outCount++] = v0;
+            if (in0 == in1 || outCount >= 12) continue;
+            const ShadedVertex* inside = in0 ? v0 : v1;
+            const ShadedVertex* outside = in0 ? v1 : v0;
+            const float dIn = in0 ? d0 : d1, dOut = in0 ? d1 : d0;
+            const float s = dIn / (dIn - dOut);
+            ShadedVertex& n = clipPool_[clipUsed_++];
+            for (int k = 0; k < 4; ++k) n.clip[k] = inside->clip[k] + s * (outside->clip[k] - inside->clip[k]);
+            for (int k = 0; k < attrs; ++k) n.attr[k] = inside->attr[k] + s * (outside->attr[k] - inside->attr[k]);
+            if (index == 0) n.clip[2] = std::max(n.clip[2], 0.0f);
+            if (index == 1) n.clip[2] = std::min(n.clip[2], n.clip[3]);
+            n.outcode = OutW;  // not yet projected
+            out[outCount++] = &n;
+        }
+        return outCount;
+    }
+
+    ScreenVertex project(const ShadedVertex& v) const {
+        const ViewportTransform& t = viewport_;
+        const float rw = 1.0f / v.clip[3];
+        const float sx = t.x + (v.clip[0] * rw + 1.0f) * t.halfW;
+        const float sy = t.y + (1.0f - v.clip[1] * rw) * t.halfH;
+        return {{static_cast<int32_t>(std::lrint(sx * 256.0f)), static_cast<int32_t>(std::lrint(sy * 256.0f))},
+                t.minZ + std::clamp(v.clip[2] * rw, 0.0f, 1.0f) * t.rangeZ,
+                rw,
+                v.attr};
     }
 
     void drawScreen(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
@@ -211,9 +249,13 @@ private:
         plane(a.q, b.q, c.q, p.qdx, p.qdy);
         plane(0.0f, b.q, 0.0f, p.b1dx, p.b1dy);
         plane(0.0f, 0.0f, c.q, p.b2dx, p.b2dy);
-        p.attr[0] = a.attr;
-        p.attr[1] = pipe_.flatShade ? a.attr : b.attr;
-        p.attr[2] = pipe_.flatShade ? a.attr : c.attr;
+        for (int k = 0; k < pipe_.interpCount; ++k) {
+            const int slot = pipe_.interpSlots[k];
+            const bool flat = pipe_.flatShade && slot < kFirstTexSlot;  // colours from the first vertex
+            p.attrBase[k] = a.attr[slot];
+            p.attrD1[k] = flat ? 0.0f : b.attr[slot] - a.attr[slot];
+            p.attrD2[k] = flat ? 0.0f : c.attr[slot] - a.attr[slot];
+        }
         if (pipe_.perTriangleLod) chooseLevels(p, a, b, c, x1, y1, x2, y2, inv);
         return batch_->triangles++;
     }
@@ -368,13 +410,11 @@ private:
     // Shades what the batch holds and carries the triangle being scanned into the next one.
     int flushMidTriangle(int slot) {
         const TrianglePlanes keep = batch_->planes[slot];
-        const int used = clipUsed_;
         if (batch_->count > 0) shade_(context_, *batch_);
         batch_->count = 0;
         batch_->contiguous = true;
         batch_->planes[0] = keep;
         batch_->triangles = 1;
-        clipUsed_ = used;  // the triangle's clipped vertices are still in use
         return 0;
     }
 
@@ -411,14 +451,104 @@ UINT indexAt(const IndexInput& indices, UINT position) {
 
 }  // namespace
 
+int kernelLevel() {
+    static const int level = [] {
+        int best = kernels_avx512::available() ? 2 : kernels_avx2::available() ? 1 : 0;
+        if (const char* cap = std::getenv("TOVIRA_RASTER_ISA")) {
+            const std::string name = cap;
+            best = std::min(best, name == "base" ? 0 : name == "avx2" ? 1 : 2);
+        }
+        return best;
+    }();
+    return level;
+}
+
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
-    return kernels_avx2::available() ? kernels_avx2::affineSpanFor(pipe) : kernels_base::affineSpanFor(pipe);
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::affineSpanFor(pipe);
+    case 1: return kernels_avx2::affineSpanFor(pipe);
+    default: return kernels_base::affineSpanFor(pipe);
+    }
 }
 
 ShadeBatchFn shadeBatchFunction() {
-    static const ShadeBatchFn fn = kernels_avx2::available() ? kernels_avx2::shadeBatch : kernels_base::shadeBatch;
-    return fn;
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::shadeBatch;
+    case 1: return kernels_avx2::shadeBatch;
+    default: return kernels_base::shadeBatch;
+    }
 }
+
+namespace {
+
+// Vertex n of the primitive stream, or null when it lies outside the declared range.
+struct VertexStream {
+    const ShadedVertex* shaded;
+    const IndexInput& indices;
+    UINT start, first, count;
+
+    const ShadedVertex* operator()(UINT n) const {
+        const UINT index = indices.data ? indices.baseVertex + indexAt(indices, start + n) : start + n;
+        if (index < first || index - first >= count) return nullptr;
+        return &shaded[index - first];
+    }
+};
+
+// The meshes' case, an indexed list: indices read straight, one range check per vertex.
+void drawIndexedList(Rasterizer& rasterizer, const VertexStream& stream, UINT primCount, bool pretransformed) {
+    const IndexInput& indices = stream.indices;
+    const UINT offset = stream.first - indices.baseVertex;  // index value of shaded[0]
+    auto vertex = [&](UINT index) -> const ShadedVertex* {
+        const UINT k = index - offset;
+        return k < stream.count ? &stream.shaded[k] : nullptr;
+    };
+    for (UINT i = 0; i < primCount; ++i) {
+        UINT idx[3];
+        const size_t position = static_cast<size_t>(stream.start) + 3 * i;
+        if (indices.is32) {
+            std::memcpy(idx, indices.data + position * 4, 12);
+        } else {
+            uint16_t small[3];
+            std::memcpy(small, indices.data + position * 2, 6);
+            idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
+        }
+        const ShadedVertex* a = vertex(idx[0]);
+        const ShadedVertex* b = vertex(idx[1]);
+        const ShadedVertex* c = vertex(idx[2]);
+        if (a && b && c) rasterizer.triangle(a, b, c, pretransformed);
+    }
+}
+
+// Two triangles of a fan or strip that make an overlay rectangle go as one.
+bool drawAsRectangle(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMITIVETYPE type) {
+    const ShadedVertex* v0 = vertex(0);
+    const ShadedVertex* v1 = vertex(1);
+    const ShadedVertex* v2 = vertex(2);
+    const ShadedVertex* v3 = vertex(3);
+    if (!v0 || !v1 || !v2 || !v3) return false;
+    // A strip 0-1-2, 2-1-3 goes round as the fan 0-1-3-2.
+    return type == D3DPT_TRIANGLEFAN ? rasterizer.rectangle(v0, v1, v2, v3) : rasterizer.rectangle(v0, v1, v3, v2);
+}
+
+void drawTriangles(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMITIVETYPE type, UINT primCount,
+                   bool pretransformed) {
+    for (UINT i = 0; i < primCount; ++i) {
+        const ShadedVertex *a, *b, *c;
+        if (type == D3DPT_TRIANGLELIST) {
+            a = vertex(3 * i), b = vertex(3 * i + 1), c = vertex(3 * i + 2);
+        } else if (type == D3DPT_TRIANGLESTRIP) {
+            // Every other triangle of a strip is turned round to keep the winding.
+            a = vertex(i);
+            b = vertex(i & 1 ? i + 2 : i + 1);
+            c = vertex(i & 1 ? i + 1 : i + 2);
+        } else {
+            a = vertex(0), b = vertex(i + 1), c = vertex(i + 2);
+        }
+        if (a && b && c) rasterizer.triangle(a, b, c, pretransformed);
+    }
+}
+
+}  // namespace
 
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
                     D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
@@ -432,31 +562,19 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     static thread_local std::vector<ShadedVertex> shaded;
     if (shaded.size() < vertices.vertexCount) shaded.resize(vertices.vertexCount);
     processVertices(state, pipe, layout, vertices, viewport, shaded.data());
+    listInterpolants(pipe);
 
     const PixelContext context{&pipe, target, depth};
     // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
     const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
     Rasterizer rasterizer(context, viewport, shadeBatchFunction(), affine);
-    const UINT first = vertices.firstVertex, count = vertices.vertexCount;
-    // Vertex n of the primitive stream, or null when it lies outside the declared range.
-    auto vertex = [&](UINT n) -> const ShadedVertex* {
-        UINT index = indices.data ? indices.baseVertex + indexAt(indices, start + n) : start + n;
-        if (index < first || index - first >= count) return nullptr;
-        return &shaded[index - first];
-    };
-    for (UINT i = 0; i < primCount; ++i) {
-        const ShadedVertex *a, *b, *c;
-        if (type == D3DPT_TRIANGLELIST) {
-            a = vertex(3 * i), b = vertex(3 * i + 1), c = vertex(3 * i + 2);
-        } else if (type == D3DPT_TRIANGLESTRIP) {
-            // Every other triangle of a strip is turned round to keep the winding.
-            a = vertex(i);
-            b = vertex(i & 1 ? i + 2 : i + 1);
-            c = vertex(i & 1 ? i + 1 : i + 2);
-        } else {
-            a = vertex(0), b = vertex(i + 1), c = vertex(i + 2);
-        }
-        if (a && b && c) rasterizer.triangle(a, b, c, layout.pretransformed);
+    const VertexStream stream{shaded.data(), indices, start, vertices.firstVertex, vertices.vertexCount};
+    const bool pretransformed = layout.pretransformed;
+    if (type == D3DPT_TRIANGLELIST && indices.data) {
+        drawIndexedList(rasterizer, stream, primCount, pretransformed);
+    } else if (!(primCount == 2 && !pretransformed && type != D3DPT_TRIANGLELIST &&
+                 drawAsRectangle(rasterizer, stream, type))) {
+        drawTriangles(rasterizer, stream, type, primCount, pretransformed);
     }
     rasterizer.finish();
 }

@@ -2,6 +2,7 @@
 // configuration, the processed vertex, and the fragment batch the pixel kernels work on.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "raster.h"
@@ -76,7 +77,14 @@ struct PipelineConfig {
     bool flushPerTriangle = false;  // the pixel stage reads what earlier fragments wrote
     bool perTriangleLod = false;    // mip-mapping: level chosen per triangle
     DWORD cullMode = D3DCULL_CCW;
+    // Attributes interpolated per pixel, and where each slot sits in that list (-1: not).
+    int interpCount = 0;
+    int interpSlots[kMaxAttrs] = {};
+    int interpIndex[kMaxAttrs] = {};
 };
+
+// Fills the interpolated-attribute list once the draw's vertices are known.
+void listInterpolants(PipelineConfig& pipe);
 
 // A vertex after transformation: clip-space position, outcode, screen position in 1/256
 // pixel for vertices inside the guard band, and its attributes.
@@ -111,7 +119,33 @@ struct ViewportTransform {
 };
 
 ViewportTransform viewportTransform(const D3DVIEWPORT8& vp);
-void finishVertex(ShadedVertex& v, const ViewportTransform& t);  // outcode and screen position
+
+// Outcode and, for vertices inside every clipping plane, the screen position.
+inline void finishVertex(ShadedVertex& v, const ViewportTransform& t) {
+    const float x = v.clip[0], y = v.clip[1], z = v.clip[2], w = v.clip[3];
+    uint32_t oc = 0;
+    if (x < -w) oc |= OutLeft;
+    if (x > w) oc |= OutRight;
+    if (y < -w) oc |= OutBottom;
+    if (y > w) oc |= OutTop;
+    if (z < 0.0f) oc |= OutNear;
+    if (z > w) oc |= OutFar;
+    if (x < t.guardLeft * w) oc |= OutGuardLeft;
+    if (x > t.guardRight * w) oc |= OutGuardRight;
+    if (y < t.guardBottom * w) oc |= OutGuardBottom;
+    if (y > t.guardTop * w) oc |= OutGuardTop;
+    if (!(w >= 1e-6f)) oc |= OutW;  // also catches NaN
+    v.outcode = oc;
+    if (oc & kClipMask) return;
+    const float rw = 1.0f / w;
+    v.sx = t.x + (x * rw + 1.0f) * t.halfW;
+    v.sy = t.y + (1.0f - y * rw) * t.halfH;
+    v.sz = t.minZ + z * rw * t.rangeZ;
+    v.q = rw;
+    v.fx = static_cast<int32_t>(lrintf(v.sx * 256.0f));
+    v.fy = static_cast<int32_t>(lrintf(v.sy * 256.0f));
+}
+
 
 PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
                              const DepthTarget& depth);
@@ -130,7 +164,9 @@ struct TrianglePlanes {
     float z0, zdx, zdy;
     float q0, qdx, qdy;
     float b1dx, b1dy, b2dx, b2dy;
-    const float* attr[3];
+    float attrBase[kMaxAttrs];  // per interpolated attribute: value at vertex 0, and
+    float attrD1[kMaxAttrs];    // the differences to vertices 1 and 2
+    float attrD2[kMaxAttrs];
     int mipLevel[kMaxStages];
     float mipBlend[kMaxStages];
 };
@@ -180,5 +216,14 @@ void shadeBatch(const PixelContext& context, FragmentBatch& batch);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
+namespace kernels_avx512 {
+void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
+bool available();
+}
+
+// Which build of the pixel pipeline runs: 0 for any x86-64, 1 for AVX2, 2 for AVX-512.
+// TOVIRA_RASTER_ISA=base|avx2|avx512 in the environment caps it (for comparisons).
+int kernelLevel();
 
 }  // namespace raster

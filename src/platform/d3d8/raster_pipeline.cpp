@@ -52,13 +52,8 @@ void configureSampler(StageConfig& stage, const DWORD* ts) {
     stage.maxMipLevel = static_cast<int>(ts[D3DTSS_MAXMIPLEVEL]);
 }
 
-}  // namespace
-
-PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
-                             const DepthTarget& depth) {
-    (void)layout;
-    PipelineConfig pc;
-    const DWORD* rs = state.renderStates;
+// Depth, alpha test, blending and culling: everything after the texture stages.
+void configureOutput(PipelineConfig& pc, const DWORD* rs, const ColourTarget& target, const DepthTarget& depth) {
     pc.specularEnable = rs[D3DRS_SPECULARENABLE] != FALSE;
     pc.tfactor = rs[D3DRS_TEXTUREFACTOR];
     pc.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth.values != nullptr;
@@ -84,49 +79,59 @@ PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, co
     pc.targetAlpha = target.hasAlpha;
     pc.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     pc.cullMode = rs[D3DRS_CULLMODE];
+}
 
+// One stage of the cascade; false when the cascade ends before it.
+bool configureStage(PipelineConfig& pc, const DrawState& state, int stage, int& slot) {
+    const DWORD* ts = state.stageStates[stage];
+    StageConfig& sc = pc.stages[stage];
+    sc.colorOp = ts[D3DTSS_COLOROP];
+    if (!isSupportedOp(sc.colorOp)) return false;  // DISABLE ends the cascade, and so does what we cannot do
+    sc.colorArg[0] = ts[D3DTSS_COLORARG0];
+    sc.colorArg[1] = ts[D3DTSS_COLORARG1];
+    sc.colorArg[2] = ts[D3DTSS_COLORARG2];
+    const bool bound = state.textures[stage].levelCount > 0;
+    // A colour operation that reads a texture nobody bound ends the cascade here.
+    if (!bound && readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE)) return false;
+    sc.alphaOp = ts[D3DTSS_ALPHAOP];
+    if (sc.alphaOp != D3DTOP_DISABLE && !isSupportedOp(sc.alphaOp)) sc.alphaOp = D3DTOP_DISABLE;
+    sc.alphaArg[0] = ts[D3DTSS_ALPHAARG0];
+    sc.alphaArg[1] = ts[D3DTSS_ALPHAARG1];
+    sc.alphaArg[2] = ts[D3DTSS_ALPHAARG2];
+    sc.resultArg = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
+    const bool alphaOn = sc.alphaOp != D3DTOP_DISABLE;
+    const bool readsTexture =
+        readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.colorOp) ||
+        (alphaOn && (readsSource(sc.alphaOp, sc.alphaArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.alphaOp)));
+    if (readsTexture && bound) {
+        sc.sampled = true;
+        sc.texture = &state.textures[stage];
+        sc.texSlot = slot;
+        slot += 2;
+        configureSampler(sc, ts);
+        sc.texCoordIndex = ts[D3DTSS_TEXCOORDINDEX];
+        sc.transformFlags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+        const bool mips = sc.mipFilter != D3DTEXF_NONE && sc.texture->levelCount > 1;
+        if (mips || sc.magFilter != sc.minFilter) pc.perTriangleLod = true;
+    } else if (readsTexture) {
+        sc.readsMissingTexture = true;
+    }
+    if (readsSource(sc.colorOp, sc.colorArg, D3DTA_SPECULAR) ||
+        (alphaOn && readsSource(sc.alphaOp, sc.alphaArg, D3DTA_SPECULAR))) {
+        pc.needSpecular = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+PipelineConfig buildPipeline(const DrawState& state, const FvfLayout&, const ColourTarget& target,
+                             const DepthTarget& depth) {
+    PipelineConfig pc;
+    configureOutput(pc, state.renderStates, target, depth);
     int slot = kFirstTexSlot;
     int stage = 0;
-    for (; stage < state.stageLimit; ++stage) {
-        const DWORD* ts = state.stageStates[stage];
-        StageConfig& sc = pc.stages[stage];
-        sc.colorOp = ts[D3DTSS_COLOROP];
-        if (!isSupportedOp(sc.colorOp)) break;  // DISABLE ends the cascade, and so does what we cannot do
-        sc.colorArg[0] = ts[D3DTSS_COLORARG0];
-        sc.colorArg[1] = ts[D3DTSS_COLORARG1];
-        sc.colorArg[2] = ts[D3DTSS_COLORARG2];
-        const bool bound = state.textures[stage].levelCount > 0;
-        // A colour operation that reads a texture nobody bound ends the cascade here.
-        if (!bound && readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE)) break;
-        sc.alphaOp = ts[D3DTSS_ALPHAOP];
-        if (sc.alphaOp != D3DTOP_DISABLE && !isSupportedOp(sc.alphaOp)) sc.alphaOp = D3DTOP_DISABLE;
-        sc.alphaArg[0] = ts[D3DTSS_ALPHAARG0];
-        sc.alphaArg[1] = ts[D3DTSS_ALPHAARG1];
-        sc.alphaArg[2] = ts[D3DTSS_ALPHAARG2];
-        sc.resultArg = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
-        const bool readsTexture =
-            readsSource(sc.colorOp, sc.colorArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.colorOp) ||
-            (sc.alphaOp != D3DTOP_DISABLE &&
-             (readsSource(sc.alphaOp, sc.alphaArg, D3DTA_TEXTURE) || readsTextureAlphaImplicitly(sc.alphaOp)));
-        if (readsTexture && bound) {
-            sc.sampled = true;
-            sc.texture = &state.textures[stage];
-            sc.texSlot = slot;
-            slot += 2;
-            configureSampler(sc, ts);
-            sc.texCoordIndex = ts[D3DTSS_TEXCOORDINDEX];
-            sc.transformFlags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
-            const bool mips = sc.mipFilter != D3DTEXF_NONE && sc.texture->levelCount > 1;
-            if (mips || sc.magFilter != sc.minFilter) pc.perTriangleLod = true;
-        } else if (readsTexture) {
-            sc.readsMissingTexture = true;
-        }
-        auto readsSpecular = [&](DWORD op, const DWORD args[3]) { return readsSource(op, args, D3DTA_SPECULAR); };
-        if (readsSpecular(sc.colorOp, sc.colorArg) ||
-            (sc.alphaOp != D3DTOP_DISABLE && readsSpecular(sc.alphaOp, sc.alphaArg))) {
-            pc.needSpecular = true;
-        }
-    }
+    while (stage < state.stageLimit && configureStage(pc, state, stage, slot)) ++stage;
     pc.stageCount = stage;
     pc.attrCount = slot;
     if (pc.specularEnable) pc.needSpecular = true;
@@ -134,6 +139,28 @@ PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, co
                           (pc.blend && pc.blendOp != D3DBLENDOP_ADD) || pc.writeMask != 0xF ||
                           (pc.alphaTest && pc.depthWrite) || pc.perTriangleLod;
     return pc;
+}
+
+void listInterpolants(PipelineConfig& pipe) {
+    int n = 0;
+    for (int& index : pipe.interpIndex) index = -1;
+    auto add = [&](int slot) {
+        pipe.interpIndex[slot] = n;
+        pipe.interpSlots[n++] = slot;
+    };
+    if (!pipe.constDiffuse) {
+        for (int k = 0; k < 4; ++k) add(kDiffuseSlot + k);
+    }
+    if (pipe.needSpecular && !pipe.constSpecular) {
+        for (int k = 0; k < 3; ++k) add(kSpecularSlot + k);
+    }
+    for (int st = 0; st < pipe.stageCount; ++st) {
+        if (pipe.stages[st].sampled) {
+            add(pipe.stages[st].texSlot);
+            add(pipe.stages[st].texSlot + 1);
+        }
+    }
+    pipe.interpCount = n;
 }
 
 ViewportTransform viewportTransform(const D3DVIEWPORT8& vp) {
@@ -154,31 +181,6 @@ ViewportTransform viewportTransform(const D3DVIEWPORT8& vp) {
     t.right = static_cast<int>(vp.X + vp.Width);
     t.bottom = static_cast<int>(vp.Y + vp.Height);
     return t;
-}
-
-void finishVertex(ShadedVertex& v, const ViewportTransform& t) {
-    const float x = v.clip[0], y = v.clip[1], z = v.clip[2], w = v.clip[3];
-    uint32_t oc = 0;
-    if (x < -w) oc |= OutLeft;
-    if (x > w) oc |= OutRight;
-    if (y < -w) oc |= OutBottom;
-    if (y > w) oc |= OutTop;
-    if (z < 0.0f) oc |= OutNear;
-    if (z > w) oc |= OutFar;
-    if (x < t.guardLeft * w) oc |= OutGuardLeft;
-    if (x > t.guardRight * w) oc |= OutGuardRight;
-    if (y < t.guardBottom * w) oc |= OutGuardBottom;
-    if (y > t.guardTop * w) oc |= OutGuardTop;
-    if (!(w >= 1e-6f)) oc |= OutW;  // also catches NaN
-    v.outcode = oc;
-    if (oc & kClipMask) return;
-    const float rw = 1.0f / w;
-    v.sx = t.x + (x * rw + 1.0f) * t.halfW;
-    v.sy = t.y + (1.0f - y * rw) * t.halfH;
-    v.sz = t.minZ + z * rw * t.rangeZ;
-    v.q = rw;
-    v.fx = static_cast<int32_t>(std::lrint(v.sx * 256.0f));
-    v.fy = static_cast<int32_t>(std::lrint(v.sy * 256.0f));
 }
 
 }  // namespace raster

@@ -257,7 +257,7 @@ void lightVertex(const VertexSetup& v, const Vec3& position, const Vec3& normal,
 }
 
 // Texture coordinates of one stage, selected or generated, through the texture transform.
-void stageCoordinates(const StageConfig& sc, const Mat4& texMatrix, const FvfLayout& layout, const uint8_t* vertex,
+inline __attribute__((always_inline)) void stageCoordinates(const StageConfig& sc, const Mat4& texMatrix, const FvfLayout& layout, const uint8_t* vertex,
                       const Vec3& camPos, const Vec3& normal, float* out) {
     float c[4] = {0, 0, 0, 0};
     int count = 2;
@@ -308,6 +308,52 @@ void stageCoordinates(const StageConfig& sc, const Mat4& texMatrix, const FvfLay
 
 }  // namespace
 
+namespace {
+
+// Screen-space input: x, y in pixels, z in 0..1, rhw = 1/w; never clipped.
+void placePretransformed(ShadedVertex& v, const float* pos) {
+    v.clip[0] = pos[0], v.clip[1] = pos[1], v.clip[2] = pos[2], v.clip[3] = 1.0f;
+    v.sx = pos[0], v.sy = pos[1], v.sz = pos[2];
+    v.q = pos[3];
+    const bool inRange = std::fabs(pos[0]) < 8192.0f && std::fabs(pos[1]) < 8192.0f && pos[3] > 0.0f;
+    v.outcode = inRange ? 0u : uint32_t(OutW);
+    v.fx = inRange ? static_cast<int32_t>(std::lrint(pos[0] * 256.0f)) : 0;
+    v.fy = inRange ? static_cast<int32_t>(std::lrint(pos[1] * 256.0f)) : 0;
+}
+
+Vec3 readVec3(const uint8_t* p) { return {readFloat(p), readFloat(p + 4), readFloat(p + 8)}; }
+
+// One world matrix: clip position, and camera-space position and normal where needed.
+void transformSingle(const VertexSetup& setup, const FvfLayout& layout, const uint8_t* vtx, const float* pos,
+                     ShadedVertex& v, Vec3& camPos, Vec3& normal) {
+    xformPoint4(pos, setup.wvp, v.clip);
+    if (setup.needCamera) camPos = xformPoint3(pos, setup.worldView[0]);
+    if (setup.needNormal && layout.normal >= 0) normal = xformVector(readVec3(vtx + layout.normal), setup.normalMat[0]);
+}
+
+// Vertex blending: the last weight is one minus the others.
+void transformBlended(const VertexSetup& setup, const FvfLayout& layout, const uint8_t* vtx, const float* pos,
+                      ShadedVertex& v, Vec3& camPos, Vec3& normal) {
+    float weights[4];
+    float rest = 1.0f;
+    for (int k = 0; k < setup.matrices - 1; ++k) {
+        weights[k] = readFloat(vtx + 12 + 4 * k);
+        rest -= weights[k];
+    }
+    weights[setup.matrices - 1] = rest;
+    const Vec3 n = layout.normal >= 0 ? readVec3(vtx + layout.normal) : Vec3{0, 0, 0};
+    for (int k = 0; k < setup.matrices; ++k) {
+        const Vec3 c = xformPoint3(pos, setup.worldView[k]);
+        const Vec3 nk = xformVector(n, setup.normalMat[k]);
+        camPos = {camPos.x + weights[k] * c.x, camPos.y + weights[k] * c.y, camPos.z + weights[k] * c.z};
+        normal = {normal.x + weights[k] * nk.x, normal.y + weights[k] * nk.y, normal.z + weights[k] * nk.z};
+    }
+    const float cp[3] = {camPos.x, camPos.y, camPos.z};
+    xformPoint4(cp, setup.projection, v.clip);
+}
+
+}  // namespace
+
 void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayout& layout,
                      const VertexInput& input, const ViewportTransform& viewport, ShadedVertex* out) {
     const VertexSetup setup = prepare(state, pipe, layout);
@@ -317,62 +363,27 @@ void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayo
     for (UINT i = 0; i < input.vertexCount; ++i) {
         const uint8_t* vtx = input.data + static_cast<size_t>(input.firstVertex + i) * input.stride;
         ShadedVertex& v = out[i];
-        const float* p = reinterpret_cast<const float*>(vtx);
         float pos[4];
-        std::memcpy(pos, p, sizeof(float) * (layout.pretransformed ? 4 : 3));
+        std::memcpy(pos, vtx, sizeof(float) * (layout.pretransformed ? 4 : 3));
         const DWORD diffuse = hasDiffuse ? readDword(vtx + layout.diffuse) : 0xFFFFFFFFu;
         const DWORD specular = hasSpecular ? readDword(vtx + layout.specular) : 0;
         Vec3 camPos{0, 0, 0}, normal{0, 0, 0};
-
         if (layout.pretransformed) {
-            // Already in screen space: x, y in pixels, z in 0..1, rhw = 1/w.
-            v.clip[0] = pos[0], v.clip[1] = pos[1], v.clip[2] = pos[2], v.clip[3] = 1.0f;
-            v.sx = pos[0], v.sy = pos[1], v.sz = pos[2];
-            v.q = pos[3];
-            const bool inRange = std::fabs(pos[0]) < 8192.0f && std::fabs(pos[1]) < 8192.0f && pos[3] > 0.0f;
-            v.outcode = inRange ? 0u : uint32_t(OutW);
-            v.fx = inRange ? static_cast<int32_t>(std::lrint(pos[0] * 256.0f)) : 0;
-            v.fy = inRange ? static_cast<int32_t>(std::lrint(pos[1] * 256.0f)) : 0;
-        } else if (setup.matrices == 1) {
-            xformPoint4(pos, setup.wvp, v.clip);
-            if (setup.needCamera) camPos = xformPoint3(pos, setup.worldView[0]);
-            if (setup.needNormal && layout.normal >= 0) {
-                const float* n = reinterpret_cast<const float*>(vtx + layout.normal);
-                normal = xformVector({readFloat(reinterpret_cast<const uint8_t*>(n)),
-                                      readFloat(reinterpret_cast<const uint8_t*>(n + 1)),
-                                      readFloat(reinterpret_cast<const uint8_t*>(n + 2))},
-                                     setup.normalMat[0]);
-            }
+            placePretransformed(v, pos);
         } else {
-            // Blended: the last weight is one minus the others.
-            float weights[4];
-            float rest = 1.0f;
-            for (int k = 0; k < setup.matrices - 1; ++k) {
-                weights[k] = readFloat(vtx + 12 + 4 * k);
-                rest -= weights[k];
+            if (setup.matrices == 1) {
+                transformSingle(setup, layout, vtx, pos, v, camPos, normal);
+            } else {
+                transformBlended(setup, layout, vtx, pos, v, camPos, normal);
             }
-            weights[setup.matrices - 1] = rest;
-            Vec3 n{0, 0, 0};
-            if (layout.normal >= 0) {
-                n = {readFloat(vtx + layout.normal), readFloat(vtx + layout.normal + 4),
-                     readFloat(vtx + layout.normal + 8)};
-            }
-            for (int k = 0; k < setup.matrices; ++k) {
-                const Vec3 c = xformPoint3(pos, setup.worldView[k]);
-                const Vec3 nk = xformVector(n, setup.normalMat[k]);
-                camPos = {camPos.x + weights[k] * c.x, camPos.y + weights[k] * c.y, camPos.z + weights[k] * c.z};
-                normal = {normal.x + weights[k] * nk.x, normal.y + weights[k] * nk.y, normal.z + weights[k] * nk.z};
-            }
-            const float cp[3] = {camPos.x, camPos.y, camPos.z};
-            xformPoint4(cp, setup.projection, v.clip);
+            finishVertex(v, viewport);
         }
         if (setup.normalize && layout.normal >= 0) normal = normalized(normal);
-        if (!layout.pretransformed) finishVertex(v, viewport);
-
         if (setup.lighting) {
             lightVertex(setup, camPos, normal, hasDiffuse, diffuse, hasSpecular, specular, pipe.specularEnable,
                         v.attr + kDiffuseSlot, v.attr + kSpecularSlot);
-        } else {
+        } else if (hasDiffuse || hasSpecular || i == 0) {
+            // Without colours in the format every vertex has the first one's white and black.
             colourToFloats(diffuse, v.attr + kDiffuseSlot);
             float spec[4];
             colourToFloats(specular, spec);
@@ -382,10 +393,7 @@ void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayo
             const StageConfig& sc = pipe.stages[st];
             if (sc.sampled) stageCoordinates(sc, setup.texMatrix[st], layout, vtx, camPos, normal, v.attr + sc.texSlot);
         }
-        if (i == 0) {
-            firstDiffuse = diffuse;
-            firstSpecular = specular;
-        }
+        if (i == 0) firstDiffuse = diffuse, firstSpecular = specular;
         sameDiffuse = sameDiffuse && diffuse == firstDiffuse;
         sameSpecular = sameSpecular && specular == firstSpecular;
     }

@@ -1,0 +1,94 @@
+#include "draw_device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+DrawDevice::DrawDevice()
+{
+    ShowState& g = showState;
+    g.window = CreateWindowExA(0, "STATIC", "draw", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(createDisplay());
+    // The render states the show's entry sets before the first scene.
+    setCullMode(D3DCULL_CCW);
+    setDepthTest(true);
+    g.device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    g.device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    d3d8host::setPresentHook([this](const d3d8host::FrameView& view) {
+        frame.resize(static_cast<size_t>(view.width) * view.height);
+        for (int y = 0; y < view.height; ++y)
+            std::memcpy(&frame[static_cast<size_t>(y) * view.width],
+                        reinterpret_cast<const uint8_t*>(view.pixels) + static_cast<size_t>(y) * view.pitchBytes,
+                        static_cast<size_t>(view.width) * 4);
+    });
+}
+
+DrawDevice::~DrawDevice()
+{
+    // Textures of the fixture that a test lent to ShowState are released here, once.
+    ShowState& g = showState;
+    for (IDirect3DTexture8* texture : textures) {
+        if (g.fadeTexture == texture)
+            g.fadeTexture = nullptr;
+        for (IDirect3DTexture8*& glyph : g.glyphs)
+            if (glyph == texture)
+                glyph = nullptr;
+        texture->Release();
+    }
+    releaseAll();
+}
+
+void DrawDevice::enterOverlay()
+{
+    setCullMode(D3DCULL_NONE);
+    setDepthTest(false);
+    setOverlayMode(true);
+    showState.device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    useAlphaBlend();
+}
+
+void DrawDevice::clearToBlack()
+{
+    showState.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+}
+
+const std::vector<uint32_t>& DrawDevice::present()
+{
+    presentFrame();
+    return frame;
+}
+
+IDirect3DTexture8* DrawDevice::solidTexture(uint32_t argb)
+{
+    IDirect3DTexture8* texture = nullptr;
+    EXPECT_EQ(showState.device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+    if (texture == nullptr)
+        return nullptr;
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = argb;
+    texture->UnlockRect(0);
+    textures.push_back(texture);
+    return texture;
+}
+
+std::string DrawDevice::labelOf(IDirect3DTexture8* texture)
+{
+    showState.device->SetTexture(7, texture);
+    const std::string call = d3d8host::recordedCalls().back(); // "SetTexture(7,tex#3)"
+    showState.device->SetTexture(7, nullptr);
+    return call.substr(13, call.size() - 14);
+}
+
+std::vector<OverlayVertex> DrawDevice::quadBufferContents()
+{
+    std::vector<OverlayVertex> corners(4);
+    BYTE* data = nullptr;
+    if (showState.quadBuffer->Lock(0, 96, &data, D3DLOCK_READONLY) == D3D_OK && data != nullptr) {
+        std::memcpy(corners.data(), data, 96);
+        showState.quadBuffer->Unlock();
+    }
+    return corners;
+}

@@ -1,0 +1,158 @@
+// Screen rectangles and fades: the corners and colour written into the one quad
+// buffer, the device calls of each rectangle, and the pixels they cover.
+#include "draw_device.h"
+#include "draw.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct Corner {
+    float x, y;
+};
+
+void expectCorners(const std::vector<OverlayVertex>& vertices, const Corner (&corners)[4], DWORD diffuse)
+{
+    ASSERT_EQ(vertices.size(), 4u);
+    const float u[4] = {0, 1, 1, 0}, v[4] = {0, 0, 1, 1};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE("corner " + std::to_string(i));
+        EXPECT_EQ(vertices[i].x, corners[i].x);
+        EXPECT_EQ(vertices[i].y, corners[i].y);
+        EXPECT_EQ(vertices[i].z, 1.0f);
+        EXPECT_EQ(vertices[i].diffuse, diffuse);
+        EXPECT_EQ(vertices[i].u, u[i]);
+        EXPECT_EQ(vertices[i].v, v[i]);
+    }
+}
+
+std::vector<OverlayVertex> quadVertices()
+{
+    return {showState.quadVertices, showState.quadVertices + 4};
+}
+
+std::vector<std::string> callsSince(size_t start)
+{
+    const auto& calls = d3d8host::recordedCalls();
+    return {calls.begin() + static_cast<long>(start), calls.end()};
+}
+
+} // namespace
+
+TEST(ScreenQuads, ARectangleIsOneSceneThroughTheQuadBufferWithItsTextureBound)
+{
+    DrawDevice device;
+    IDirect3DTexture8* texture = device.solidTexture(0xFF102030);
+    const std::string label = device.labelOf(texture);
+    const size_t start = d3d8host::recordedCalls().size();
+
+    drawQuad(7, 5, 32, 32, texture);
+    const std::vector<std::string> calls = callsSince(start);
+
+    expectCorners(quadVertices(), {{7, 5}, {39, 5}, {39, 37}, {7, 37}}, 0xFFFFFFFF);
+    expectCorners(device.quadBufferContents(), {{7, 5}, {39, 5}, {39, 37}, {7, 37}}, 0xFFFFFFFF);
+    EXPECT_EQ(calls, (std::vector<std::string>{"Lock(vb#1,0,96,0)", "Unlock(vb#1)",
+                                                            "SetTexture(0," + label + ")", "BeginScene",
+                                                            "SetVertexShader(0x142)", "SetStreamSource(0,vb#1,24)",
+                                                            "DrawPrimitive(6,0,2)", "EndScene"}));
+}
+
+TEST(ScreenQuads, FadedRectanglesClampAndTruncateTheirOpacity)
+{
+    DrawDevice device;
+    const struct {
+        float alpha;
+        DWORD diffuse;
+    } cases[] = {
+        {-0.5f, 0x00FFFFFF}, {2.0f, 0xFFFFFFFF},  {0.5f, 0x7FFFFFFF},  {0.999f, 0xFEFFFFFF},
+        {0.0f, 0x00FFFFFF},  {1.0f, 0xFFFFFFFF},  {std::numeric_limits<float>::quiet_NaN(), 0x00FFFFFF},
+        {std::numeric_limits<float>::infinity(), 0xFFFFFFFF}, {-std::numeric_limits<float>::infinity(), 0x00FFFFFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("alpha " + std::to_string(c.alpha));
+        EXPECT_EQ(fadeColour(c.alpha), c.diffuse);
+        drawFadedQuad(1, 2, 3, 4, nullptr, c.alpha);
+        expectCorners(device.quadBufferContents(), {{1, 2}, {4, 2}, {4, 6}, {1, 6}}, c.diffuse);
+    }
+    // The colour is rewritten every time: a plain rectangle after a faded one is opaque.
+    drawQuad(0, 0, 1, 1, nullptr);
+    expectCorners(device.quadBufferContents(), {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 0xFFFFFFFF);
+}
+
+TEST(ScreenQuads, SizesAreNotCheckedAndAMissingTextureIsBoundAsNone)
+{
+    DrawDevice device;
+    const size_t start = d3d8host::recordedCalls().size();
+    drawQuad(10, 20, 0, 0, nullptr);
+    expectCorners(quadVertices(), {{10, 20}, {10, 20}, {10, 20}, {10, 20}}, 0xFFFFFFFF);
+    drawQuad(10, 20, -5, -7, nullptr);
+    expectCorners(quadVertices(), {{10, 20}, {5, 20}, {5, 13}, {10, 13}}, 0xFFFFFFFF);
+    const std::vector<std::string> calls = callsSince(start);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTexture(0,null)"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DrawPrimitive(6,0,2)"), 2);
+}
+
+TEST(ScreenQuads, ScreenFadeStretchesTheFadeTextureOverTheFrameEvenWhenTransparent)
+{
+    DrawDevice device;
+    showState.fadeTexture = device.solidTexture(0xFF808080);
+    const std::string label = device.labelOf(showState.fadeTexture);
+    for (float alpha : {1.0f, 0.0f}) {
+        const size_t start = d3d8host::recordedCalls().size();
+        drawScreenFade(alpha);
+        expectCorners(quadVertices(), {{0, 0}, {640, 0}, {640, 480}, {0, 480}}, fadeColour(alpha));
+        const std::vector<std::string> calls = callsSince(start);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTexture(0," + label + ")"), 1);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "DrawPrimitive(6,0,2)"), 1);
+    }
+}
+
+TEST(ScreenQuads, ABufferThatCannotBeLockedSkipsTheRectangle)
+{
+    DrawDevice device;
+    d3d8host::DeviceConfig config = d3d8host::deviceConfig();
+    config.failLockAfter = 0;
+    d3d8host::setDeviceConfig(config);
+    const size_t start = d3d8host::recordedCalls().size();
+    drawQuad(7, 5, 32, 32, nullptr);
+    const std::vector<std::string> calls = callsSince(start);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DrawPrimitive(6,0,2)"), 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "BeginScene"), 0);
+    config.failLockAfter = -1;
+    d3d8host::setDeviceConfig(config);
+}
+
+TEST(ScreenQuadPixels, ARectangleCoversWholePixelsWithoutAHalfPixelShift)
+{
+    DrawDevice device;
+    IDirect3DTexture8* texture = device.solidTexture(0xFF40C080);
+    device.enterOverlay();
+    device.clearToBlack();
+    drawQuad(7, 5, 32, 32, texture);
+    drawFadedQuad(100, 50, 20, 10, texture, 0.5f);
+    device.present();
+
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 140; ++x) {
+            const bool inQuad = x >= 7 && x < 39 && y >= 5 && y < 37;
+            const bool inFaded = x >= 100 && x < 120 && y >= 50 && y < 60;
+            const uint32_t p = device.pixel(x, y) & 0xFFFFFF;
+            SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
+            if (inQuad) {
+                ASSERT_EQ(p, 0x40C080u);
+            } else if (inFaded) {
+                // Half of the colour over black: 0x7F/0xFF of each channel.
+                const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+                ASSERT_NEAR(r, 0x40 * 127 / 255.0, 1.0);
+                ASSERT_NEAR(g, 0xC0 * 127 / 255.0, 1.0);
+                ASSERT_NEAR(b, 0x80 * 127 / 255.0, 1.0);
+            } else {
+                ASSERT_EQ(p, 0u);
+            }
+        }
+    }
+}

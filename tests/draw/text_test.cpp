@@ -1,0 +1,259 @@
+// The bitmap-font writers: the page layout (pen steps, wrapping, newlines, skipped
+// characters), the glyphs each writer binds and draws, and the pixels of a page
+// compared with the glyph files composited by ImageMagick at the positions the
+// layout rules give.
+#include "draw_device.h"
+#include "draw.h"
+#include "assets.h"
+#include "golden_image.h"
+#include "show_data.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+struct Placed {
+    char character;
+    int x, y;
+    bool operator==(const Placed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Placed& p)
+{
+    return out << "'" << p.character << "'@(" << p.x << "," << p.y << ")";
+}
+
+std::vector<Placed> layOut(const std::string& text, int first, int count)
+{
+    std::vector<Placed> placed;
+    layoutTextPage(text.data(), first, count, [&](int index, int x, int y) { placed.push_back({text[index], x, y}); });
+    return placed;
+}
+
+std::string letters(int count)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += static_cast<char>('a' + i % 26);
+    return s;
+}
+
+// Distinct one-colour textures as the glyphs, so that every draw names its character.
+struct FakeFont {
+    std::map<std::string, char> characterOfLabel;
+
+    explicit FakeFont(DrawDevice& device)
+    {
+        const char characters[] = "abcdefghijklmnopqrstuvwxyz0123456789!./:-,";
+        for (int i = 0; i < GLYPH_COUNT; ++i) {
+            showState.glyphs[i] = device.solidTexture(0xFF000000u | static_cast<uint32_t>(i + 1));
+            characterOfLabel[device.labelOf(showState.glyphs[i])] = characters[i];
+        }
+    }
+
+    // The characters drawn since the record held start calls, one per SetTexture + draw.
+    std::string drawnSince(size_t start) const
+    {
+        const auto& calls = d3d8host::recordedCalls();
+        std::string drawn, bound;
+        for (size_t i = start; i < calls.size(); ++i) {
+            if (calls[i].rfind("SetTexture(0,", 0) == 0)
+                bound = calls[i].substr(13, calls[i].size() - 14);
+            else if (calls[i] == "DrawPrimitive(6,0,2)")
+                drawn += characterOfLabel.count(bound) ? characterOfLabel.at(bound) : '?';
+        }
+        return drawn;
+    }
+};
+
+} // namespace
+
+TEST(PageLayout, NothingForAnEmptyOrNegativeCount)
+{
+    EXPECT_TRUE(layOut("abc", 0, 0).empty());
+    EXPECT_TRUE(layOut("abc", 0, -3).empty());
+}
+
+TEST(PageLayout, NewlinesStartTheNextRowAtTheLeftEdge)
+{
+    EXPECT_EQ(layOut("ab\ncd", 0, 5), (std::vector<Placed>{{'a', 7, 5}, {'b', 25, 5}, {'c', 7, 23}, {'d', 25, 23}}));
+}
+
+TEST(PageLayout, ARowHoldsThirtyFiveColumnsThenWraps)
+{
+    const std::vector<Placed> placed = layOut(letters(36), 0, 36);
+    ASSERT_EQ(placed.size(), 36u);
+    for (int i = 0; i < 35; ++i)
+        EXPECT_EQ(placed[i], (Placed{letters(36)[i], 7 + 18 * i, 5}));
+    EXPECT_EQ(placed[35], (Placed{'j', 7, 23}));
+}
+
+TEST(PageLayout, ANewlineAfterAFullRowLeavesAnEmptyRow)
+{
+    const std::string text = letters(35) + "\nz";
+    EXPECT_EQ(layOut(text, 0, 37).back(), (Placed{'z', 7, 41}));
+}
+
+TEST(PageLayout, CharactersWithoutAGlyphDrawNothingButTakeTheirColumn)
+{
+    EXPECT_EQ(layOut("a b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+    EXPECT_EQ(layOut("aAb", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+    EXPECT_EQ(layOut("a?b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+    EXPECT_EQ(layOut("a\rb", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+    EXPECT_EQ(layOut("a\xe4" "b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+}
+
+TEST(PageLayout, TheCountLimitsWhatIsReadAndRaisingItAddsOneCharacter)
+{
+    const char unterminated[3] = {'x', 'y', 'z'};
+    std::vector<Placed> placed;
+    layoutTextPage(unterminated, 0, 3, [&](int index, int x, int y) { placed.push_back({unterminated[index], x, y}); });
+    EXPECT_EQ(placed, (std::vector<Placed>{{'x', 7, 5}, {'y', 25, 5}, {'z', 43, 5}}));
+
+    const std::string page = "one\ntwo three\n" + letters(40);
+    for (int count = 1; count <= static_cast<int>(page.size()); ++count) {
+        const std::vector<Placed> shorter = layOut(page, 0, count - 1), longer = layOut(page, 0, count);
+        ASSERT_EQ(std::vector<Placed>(longer.begin(), longer.begin() + static_cast<long>(shorter.size())), shorter);
+        ASSERT_LE(longer.size() - shorter.size(), 1u);
+    }
+}
+
+TEST(PageLayout, SkippedCharactersKeepTheirPlacesSoThePageLooksTheSameFromAnyStart)
+{
+    const std::string page = "first row\nsecond\n\n" + letters(50) + "\nlast";
+    const std::vector<Placed> whole = layOut(page, 0, static_cast<int>(page.size()));
+    for (int first = 0; first <= static_cast<int>(page.size()); ++first) {
+        std::vector<Placed> expected;
+        // The glyphs of characters from index first on, where the whole page puts them.
+        int glyphsBefore = 0;
+        for (int i = 0; i < first; ++i)
+            glyphsBefore += glyphIndex(static_cast<unsigned char>(page[i])) >= 0;
+        expected.assign(whole.begin() + glyphsBefore, whole.end());
+        ASSERT_EQ(layOut(page, first, static_cast<int>(page.size())), expected) << "first = " << first;
+    }
+}
+
+TEST(GlyphIndex, FollowsTheFontOrder)
+{
+    EXPECT_EQ(glyphIndex('a'), 0);
+    EXPECT_EQ(glyphIndex('z'), 25);
+    EXPECT_EQ(glyphIndex('0'), 26);
+    EXPECT_EQ(glyphIndex('9'), 35);
+    const std::string punctuation = "!./:-,";
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(glyphIndex(static_cast<unsigned char>(punctuation[i])), 36 + i);
+    for (unsigned char c : std::string(" A?\n\r\t\x7f\x80\xff;'\"_"))
+        EXPECT_EQ(glyphIndex(c), -1) << static_cast<int>(c);
+}
+
+TEST(TextWriters, EachVisibleCharacterIsOneRectangleWithItsGlyphInTextOrder)
+{
+    DrawDevice device;
+    FakeFont font(device);
+
+    size_t start = d3d8host::recordedCalls().size();
+    const std::string page = "hi there\n-: 1,2/3.4 !";
+    writeTextPage(page.data(), 0, static_cast<int>(page.size()));
+    EXPECT_EQ(font.drawnSince(start), "hithere-:1,2/3.4!");
+
+    start = d3d8host::recordedCalls().size();
+    writeTextPage(page.data(), 3, 5);
+    EXPECT_EQ(font.drawnSince(start), "th");
+
+    start = d3d8host::recordedCalls().size();
+    writeString("", 194, 190);
+    EXPECT_EQ(font.drawnSince(start), "");
+    writeString("a b\nc", 194, 190);
+    EXPECT_EQ(font.drawnSince(start), "abc");
+    // The last rectangle is the last glyph, four columns along the line.
+    EXPECT_EQ(showState.quadVertices[0].x, 194.0f + 4 * 18);
+    EXPECT_EQ(showState.quadVertices[0].y, 190.0f);
+    EXPECT_EQ(showState.quadVertices[2].x, 194.0f + 4 * 18 + 32);
+    EXPECT_EQ(showState.quadVertices[0].diffuse, 0xFFFFFFFFu);
+}
+
+namespace {
+
+// The glyph files composited over black by ImageMagick at the given places.
+bool composite(const std::vector<Placed>& glyphs, const std::string& output)
+{
+    std::string command = "convert -size 640x480 xc:black";
+    auto hostPath = [](std::string path) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path;
+    };
+    // The glyph files store their rows bottom up; ImageMagick keeps that as an
+    // orientation tag, which -auto-orient applies.
+    for (const Placed& p : glyphs)
+        command += std::string(" \\( \"") + hostPath(glyphFiles[glyphIndex(static_cast<unsigned char>(p.character))]) +
+                   "\" -auto-orient \\) -geometry +" + std::to_string(p.x) + "+" + std::to_string(p.y) + " -composite";
+    command += " -alpha off -depth 8 \"" + output + "\"";
+    return std::system(command.c_str()) == 0;
+}
+
+RgbImage frameImage(const std::vector<uint32_t>& pixels)
+{
+    return imageFromFrame(pixels.data(), 640, 480, 640 * 4);
+}
+
+void expectMatches(const RgbImage& actual, const std::vector<Placed>& glyphs, const std::string& name)
+{
+    const std::string referencePath = std::string(TOVIRA_TEST_BINARY_DIR) + "/" + name + "-reference.png";
+    ASSERT_TRUE(composite(glyphs, referencePath));
+    RgbImage reference;
+    std::string error;
+    ASSERT_TRUE(readPng(referencePath, reference, error)) << error;
+    const ImageComparison comparison = compareImages(actual, reference, 2);
+    EXPECT_TRUE(comparison.sameSize);
+    if (comparison.pixelsBeyondTolerance != 0) {
+        writePng(std::string(TOVIRA_TEST_BINARY_DIR) + "/" + name + "-actual.png", actual);
+        writePng(std::string(TOVIRA_TEST_BINARY_DIR) + "/" + name + "-difference.png", comparison.difference);
+    }
+    EXPECT_EQ(comparison.pixelsBeyondTolerance, 0) << "largest difference " << comparison.largestChannelDifference
+                                                   << "; images written to " << TOVIRA_TEST_BINARY_DIR;
+}
+
+} // namespace
+
+TEST(TextPixels, APageAndALineMatchTheGlyphFilesCompositedAtTheirPlaces)
+{
+    ENTER_SHOW_DATA_OR_SKIP(inData);
+    DrawDevice device;
+    loadAssets();
+    ASSERT_TRUE(win32host::shownMessageBoxes().empty());
+
+    // A page: a short row, a full row that wraps its 36th character, a row of marks.
+    const std::string page = "tovira!\nabcdefghijklmnopqrstuvwxyz0123456789\nx.y/z:-,";
+    std::vector<Placed> expected;
+    const std::string first = "tovira!";
+    for (int i = 0; i < 7; ++i)
+        expected.push_back({first[i], 7 + 18 * i, 5});
+    const std::string full = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int i = 0; i < 35; ++i)
+        expected.push_back({full[i], 7 + 18 * i, 23});
+    expected.push_back({'9', 7, 41});
+    const std::string marks = "x.y/z:-,";
+    for (int i = 0; i < 8; ++i)
+        expected.push_back({marks[i], 7 + 18 * i, 59});
+
+    device.enterOverlay();
+    device.clearToBlack();
+    writeTextPage(page.data(), 0, static_cast<int>(page.size()));
+    expectMatches(frameImage(device.present()), expected, "text-page");
+
+    // A line: the title at its place, spaces taking their columns.
+    const std::string title = "--: tovira :--";
+    std::vector<Placed> line;
+    for (int i = 0; i < static_cast<int>(title.size()); ++i)
+        if (title[i] != ' ')
+            line.push_back({title[i], 194 + 18 * i, 272});
+    device.clearToBlack();
+    writeString(title.c_str(), 194, 272);
+    expectMatches(frameImage(device.present()), line, "text-line");
+}

@@ -1,0 +1,193 @@
+// The format table and the one conversion between texel formats and 8-bit channels, and
+// sampling of every texture format the device offers.
+#include <pixel_formats.h>
+
+#include "d3d8_test_util.h"
+
+using namespace d3d8test;
+
+namespace {
+
+TEST(PixelFormats, TableOrderAndRows) {
+    const auto table = pixelformat::formatTable();
+    const D3DFORMAT leading[] = {D3DFMT_R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
+                                 D3DFMT_A8P8,   D3DFMT_P8,       D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_R3G3B2,
+                                 D3DFMT_A8,     D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4, D3DFMT_A2B10G10R10, D3DFMT_G16R16,
+                                 D3DFMT_L8,     D3DFMT_A8L8,     D3DFMT_A4L4};
+    ASSERT_GE(table.size(), std::size(leading));
+    for (size_t i = 0; i < std::size(leading); ++i) EXPECT_EQ(table[i].format, leading[i]) << i;
+    const auto* r5 = pixelformat::findFormat(D3DFMT_R5G6B5);
+    ASSERT_NE(r5, nullptr);
+    EXPECT_STREQ(r5->name, "R5G6B5");
+    EXPECT_EQ(r5->bitsPerPixel, 16);
+    EXPECT_EQ(r5->widths[pixelformat::ChannelGreen], 6);
+    EXPECT_EQ(r5->shifts[pixelformat::ChannelRed], 11);
+    EXPECT_FALSE(pixelformat::findFormat(D3DFMT_R8G8B8)->substitute);
+    EXPECT_TRUE(pixelformat::findFormat(D3DFMT_DXT1)->blockCompressed);
+    EXPECT_EQ(pixelformat::findFormat(D3DFMT_L8)->formatClass, pixelformat::ClassLuminance);
+    EXPECT_EQ(pixelformat::findFormat(D3DFMT_D16)->formatClass, pixelformat::ClassDepth);
+    EXPECT_STREQ(pixelformat::formatName(static_cast<D3DFORMAT>(12345)), "UNKNOWN");
+    EXPECT_EQ(pixelformat::rowPitch(D3DFMT_DXT1, 10), 24u);  // three blocks of 8 bytes
+    EXPECT_EQ(pixelformat::surfaceSize(D3DFMT_DXT5, 8, 8), 64u);
+    EXPECT_EQ(pixelformat::rowPitch(D3DFMT_R8G8B8, 3), 12u);
+}
+
+// Exact widening, round(c * 255 / (2^n - 1)): the 5-bit table starts 00 08 10 19 21 29 31 3A
+// and differs from bit replication at 3, 7, 24 and 28.
+TEST(PixelFormats, WideningIsExactRounding) {
+    const uint8_t five[8] = {0x00, 0x08, 0x10, 0x19, 0x21, 0x29, 0x31, 0x3A};
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(pixelformat::widenChannel(c, 5), five[c]);
+    EXPECT_EQ(pixelformat::widenChannel(31, 5), 255);
+    EXPECT_EQ(pixelformat::widenChannel(24, 5), 197);  // replication would give 198
+    EXPECT_EQ(pixelformat::widenChannel(11, 6), 45);    // replication would give 44
+    EXPECT_EQ(pixelformat::widenChannel(1, 1), 255);
+    EXPECT_EQ(pixelformat::widenChannel(7, 4), 119);
+    EXPECT_EQ(pixelformat::widenChannel(512, 10), 128);
+    for (int bits = 1; bits <= 8; ++bits) {
+        const uint32_t maxValue = (1u << bits) - 1;
+        for (uint32_t c = 0; c <= maxValue; ++c) {
+            // Narrowing the widened value gives the value back.
+            EXPECT_EQ(pixelformat::narrowChannel(pixelformat::widenChannel(c, bits), bits), c);
+        }
+    }
+    EXPECT_EQ(pixelformat::narrowChannel(132, 5), 16u);  // 132 * 31 / 255 = 16.05
+    EXPECT_EQ(pixelformat::narrowChannel(132, 5, 0.95f), 16u);
+    EXPECT_EQ(pixelformat::narrowChannel(132, 5, 0.03f), 17u);  // a low threshold rounds up
+}
+
+TEST(PixelFormats, UnpackAndPackRows) {
+    const uint16_t rgb565[3] = {0xF800, 0x07E0, 0x0841};
+    uint32_t out[3];
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_R5G6B5, rgb565, out, 3));
+    EXPECT_EQ(out[0], 0xFFFF0000u);
+    EXPECT_EQ(out[1], 0xFF00FF00u);
+    EXPECT_EQ(out[2], 0xFF080808u);
+    const uint8_t l8[2] = {0x80, 0xFF};
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_L8, l8, out, 2));
+    EXPECT_EQ(out[0], 0xFF808080u);
+    const uint16_t a8l8 = 0x40C0;
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_A8L8, &a8l8, out, 1));
+    EXPECT_EQ(out[0], 0x40C0C0C0u);
+    const uint8_t a8 = 0x7F;
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_A8, &a8, out, 1));
+    EXPECT_EQ(out[0], 0x7F000000u);
+    const uint16_t a4 = 0x8F3C;
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_A4R4G4B4, &a4, out, 1));
+    EXPECT_EQ(out[0], 0x88FF33CCu);
+    const uint16_t a1 = 0x7FFF;
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_A1R5G5B5, &a1, out, 1));
+    EXPECT_EQ(out[0], 0x00FFFFFFu);
+    const uint8_t rgb888[3] = {0x30, 0x20, 0x10};  // B, G, R in memory
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_R8G8B8, rgb888, out, 1));
+    EXPECT_EQ(out[0], 0xFF102030u);
+    const uint32_t x8 = 0x00123456;
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_X8R8G8B8, &x8, out, 1));
+    EXPECT_EQ(out[0], 0xFF123456u);
+    PALETTEENTRY palette[256] = {};
+    palette[3] = {0x11, 0x22, 0x33, 0x44};
+    const uint8_t p8 = 3;
+    EXPECT_FALSE(pixelformat::unpackRow(D3DFMT_P8, &p8, out, 1));
+    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_P8, &p8, out, 1, palette));
+    EXPECT_EQ(out[0], 0x44112233u);
+    EXPECT_FALSE(pixelformat::unpackRow(D3DFMT_V8U8, &a4, out, 1));
+
+    const uint32_t argb[2] = {0xFFFF8000, 0x80FFFFFF};
+    uint16_t packed[2];
+    ASSERT_TRUE(pixelformat::packRow(D3DFMT_R5G6B5, argb, packed, 2));
+    EXPECT_EQ(packed[0], 0xFC00);  // 128 * 63 / 255 = 31.6 -> 32
+    ASSERT_TRUE(pixelformat::packRow(D3DFMT_A1R5G5B5, argb, packed, 2));
+    EXPECT_EQ(packed[1], 0xFFFF);  // 128 rounds to alpha 1
+    uint8_t lum;
+    const uint32_t green = 0xFF00FF00;
+    ASSERT_TRUE(pixelformat::packRow(D3DFMT_L8, &green, &lum, 1));
+    EXPECT_EQ(lum, 182);  // 0.7154 * 255
+    EXPECT_FALSE(pixelformat::packRow(D3DFMT_P8, argb, packed, 1));
+    EXPECT_FALSE(pixelformat::packRow(D3DFMT_DXT1, argb, packed, 1));
+}
+
+TEST(PixelFormats, DxtBlocks) {
+    // DXT1, red and blue end points: 4 colours when c0 > c1, 3 and transparent black otherwise.
+    const uint8_t four[8] = {0x00, 0xF8, 0x1F, 0x00, 0b11100100, 0, 0, 0};
+    uint32_t out[16];
+    pixelformat::decodeDxtBlock(D3DFMT_DXT1, four, out);
+    EXPECT_EQ(out[0], 0xFFFF0000u);
+    EXPECT_EQ(out[1], 0xFF0000FFu);
+    EXPECT_EQ(out[2], 0xFFAA0055u);
+    EXPECT_EQ(out[3], 0xFF5500AAu);
+    EXPECT_EQ(out[4], 0xFFFF0000u);
+    const uint8_t three[8] = {0x1F, 0x00, 0x00, 0xF8, 0b11100100, 0, 0, 0};
+    pixelformat::decodeDxtBlock(D3DFMT_DXT1, three, out);
+    EXPECT_EQ(out[2], 0xFF800080u);
+    EXPECT_EQ(out[3], 0x00000000u);
+    // DXT3: explicit 4-bit alpha; DXT5: interpolated alpha.
+    uint8_t dxt3[16] = {0x10, 0x32, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    pixelformat::decodeDxtBlock(D3DFMT_DXT3, dxt3, out);
+    EXPECT_EQ(out[0], 0x00FF0000u);
+    EXPECT_EQ(out[1], 0x11FF0000u);
+    EXPECT_EQ(out[3], 0x33FF0000u);
+    uint8_t dxt5[16] = {200, 100, 0b00001010, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    pixelformat::decodeDxtBlock(D3DFMT_DXT5, dxt5, out);
+    EXPECT_EQ(out[0] >> 24, 186u);  // index 2: (6*200 + 1*100) / 7
+    EXPECT_EQ(out[1] >> 24, 100u);  // index 1: a1
+}
+
+class TextureFormats : public DeviceFixture {
+    void configure(d3d8host::DeviceConfig&) override { backBufferFormat = D3DFMT_A8R8G8B8; }
+};
+
+// Each format the device exposes, sampled onto an A8R8G8B8 target with its alpha.
+TEST_F(TextureFormats, EveryExposedFormatSamples) {
+    overlayState();
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    struct Case {
+        D3DFORMAT format;
+        uint32_t raw;  // first texel as stored
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {D3DFMT_A8R8G8B8, 0x80402010, 0x80402010}, {D3DFMT_X8R8G8B8, 0x00402010, 0xFF402010},
+        {D3DFMT_R5G6B5, 0x0841, 0xFF080808},       {D3DFMT_X1R5G5B5, 0x7C00, 0xFFFF0000},
+        {D3DFMT_A1R5G5B5, 0x03E0, 0x0000FF00},     {D3DFMT_A4R4G4B4, 0x8F3C, 0x88FF33CC},
+        {D3DFMT_L8, 0x40, 0xFF404040},             {D3DFMT_A8L8, 0x40C0, 0x40C0C0C0},
+        {D3DFMT_A8, 0x7F, 0x7F000000},
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture8* t = nullptr;
+        ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, c.format, D3DPOOL_MANAGED, &t), D3D_OK) << c.format;
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        const int bytes = pixelformat::findFormat(c.format)->bitsPerPixel / 8;
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * bytes, &c.raw, bytes);
+            }
+        }
+        t->UnlockRect(0);
+        device->SetTexture(0, t);
+        drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+        EXPECT_EQ(backBufferPixels()[1 * 640 + 1], c.expected) << pixelformat::formatName(c.format);
+        // A later lock and change shows in the next draw.
+        t->LockRect(0, &locked, nullptr, 0);
+        std::memset(locked.pBits, 0, locked.Pitch * 4);
+        t->UnlockRect(0);
+        drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+        EXPECT_NE(backBufferPixels()[1 * 640 + 1], c.expected) << pixelformat::formatName(c.format);
+        device->SetTexture(0, nullptr);
+        t->Release();
+    }
+    // DXT1: one block, red.
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &t), D3D_OK);
+    D3DLOCKED_RECT locked;
+    t->LockRect(0, &locked, nullptr, 0);
+    const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+    std::memcpy(locked.pBits, block, 8);
+    t->UnlockRect(0);
+    device->SetTexture(0, t);
+    drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFFFF0000u);
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Escape during any scene ends it without another frame; each later scene then sets
+// itself up and flashes exactly one frame, and the show exits with code 1.
+#include "scene_timeline.h"
+#include "show_data.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct EscapeCase {
+    int scene;            // the scene running when Escape arrives
+    uint64_t afterFrame;  // the present after which it is pressed (60 frames a second)
+};
+
+// At 60 frames a second the scenes start at frames 1, 481, 1921, 2791 and 6451.
+const EscapeCase CASES[] = {{1, 100}, {2, 500}, {3, 1930}, {4, 2800}};
+
+void expectFlashOf(int scene, const RecordedFrame& frame)
+{
+    SCOPED_TRACE("flash of scene " + std::to_string(scene));
+    EXPECT_EQ(frame.frameInScene, 1);
+    EXPECT_EQ(frame.elapsed, 0u);
+    EXPECT_TRUE(frame.glyphs.empty());
+    switch (scene) {
+    case 2:
+        ASSERT_EQ(frame.meshes.size(), 1u);
+        EXPECT_EQ(frame.meshes[0].model, "obuMesh");
+        EXPECT_EQ(frame.quads, std::vector<std::string>{"fadeTexture"});
+        EXPECT_NEAR(fieldOfViewDegrees(frame.projection), 140.0 - 0.15, 1e-3);
+        break;
+    case 3:
+    case 5:
+        EXPECT_EQ(frame.clearFlags, 2u);
+        EXPECT_TRUE(frame.meshes.empty()) << "no copy before the first 300 ms step";
+        EXPECT_EQ(frame.swarmRunCount, scene == 3 ? 1 : 2);
+        if (scene == 3) {
+            EXPECT_EQ(frame.quads, (std::vector<std::string>{"fadeTexture", "tarvok1Texture", "fadeTexture"}));
+        } else {
+            EXPECT_EQ(frame.quads,
+                      (std::vector<std::string>{"envi02Texture", "fadeTexture", "tarvok1Texture", "fadeTexture"}));
+        }
+        break;
+    case 4:
+        ASSERT_EQ(frame.meshes.size(), 1u);
+        EXPECT_EQ(frame.meshes[0].model, "obuMesh");
+        EXPECT_EQ(frame.quads, (std::vector<std::string>{"tarvok2Texture", "fadeTexture"}));
+        EXPECT_NEAR(fieldOfViewDegrees(frame.projection), 95.0, 1e-3);
+        break;
+    }
+}
+
+} // namespace
+
+TEST(EscapeKey, EndsTheRunningSceneAndEveryLaterSceneFlashesOneFrame)
+{
+    ENTER_SHOW_DATA_OR_SKIP(inData);
+    for (const EscapeCase& escape : CASES) {
+        SCOPED_TRACE("Escape in scene " + std::to_string(escape.scene));
+        ShowHarness harness(60.0);
+        ShowRecorder recorder(harness);
+        harness.atFrame(escape.afterFrame, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
+        EXPECT_EQ(harness.runShow(), 1);
+        EXPECT_EQ(harness.presents(), escape.afterFrame + (5 - escape.scene));
+
+        const std::vector<RecordedFrame>& frames = recorder.frames();
+        ASSERT_EQ(frames.size(), harness.presents());
+        // The scene that met Escape drew no frame after it.
+        EXPECT_EQ(frames[escape.afterFrame - 1].scene, escape.scene);
+        for (int later = escape.scene + 1; later <= 5; ++later) {
+            const auto flash = recorder.scene(later);
+            ASSERT_EQ(flash.size(), 1u) << "scene " << later;
+            expectFlashOf(later, *flash[0]);
+        }
+    }
+}

@@ -1,0 +1,78 @@
+#include "scene_timeline.h"
+#include "draw.h"
+
+#include <cmath>
+#include <map>
+
+const std::vector<GoldenMoment> GOLDEN_MOMENTS = {
+    {1, 500, "scenes/title-0500ms"},      {1, 4000, "scenes/title-4000ms"},
+    {1, 6500, "scenes/title-6500ms"},     {2, 1500, "scenes/intro-1500ms"},
+    {2, 7500, "scenes/intro-7500ms"},     {2, 12550, "scenes/intro-12550ms"},
+    {2, 22000, "scenes/intro-22000ms"},   {3, 5000, "scenes/swarm1-5000ms"},
+    {3, 12500, "scenes/swarm1-12500ms"},  {4, 10000, "scenes/closing-10000ms"},
+    {4, 27000, "scenes/closing-27000ms"}, {4, 50000, "scenes/closing-50000ms"},
+    {4, 59500, "scenes/closing-59500ms"}, {5, 5000, "scenes/swarm2-5000ms"},
+    {5, 12500, "scenes/swarm2-12500ms"},
+};
+
+std::vector<const RecordedFrame*> ShowRun::scene(int position) const
+{
+    std::vector<const RecordedFrame*> result;
+    for (const RecordedFrame& frame : frames)
+        if (frame.scene == position)
+            result.push_back(&frame);
+    return result;
+}
+
+const ShowRun& fullShowAt(double framesPerSecond)
+{
+    static std::map<double, ShowRun> runs;
+    auto found = runs.find(framesPerSecond);
+    if (found != runs.end())
+        return found->second;
+
+    ShowRun& run = runs[framesPerSecond];
+    run.framesPerSecond = framesPerSecond;
+    ShowHarness harness(framesPerSecond);
+    if (framesPerSecond != GOLDEN_FRAMES_PER_SECOND) {
+        // Only the golden run needs pixels; the others follow the timeline through the calls.
+        d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+        config.drawPixels = false;
+        d3d8host::setDeviceConfig(config);
+    }
+    ShowRecorder recorder(harness);
+    if (framesPerSecond == GOLDEN_FRAMES_PER_SECOND)
+        for (const GoldenMoment& moment : GOLDEN_MOMENTS)
+            recorder.captureAt(moment.scene, moment.elapsed, moment.name);
+    run.exitCode = harness.runShow();
+    run.frames = recorder.frames();
+    run.captures = recorder.captures();
+    return run;
+}
+
+double frameDelta(int k, double framesPerSecond)
+{
+    return k <= 1 ? 1.0 : 100.0 / framesPerSecond;
+}
+
+double deltaSum(int from, int to, double framesPerSecond)
+{
+    double sum = 0.0;
+    for (int k = from; k <= to; ++k)
+        sum += frameDelta(k, framesPerSecond);
+    return sum;
+}
+
+std::string glyphsOf(const char* text, unsigned count)
+{
+    std::string glyphs;
+    for (unsigned i = 0; i < count; ++i)
+        if (glyphIndex(static_cast<unsigned char>(text[i])) >= 0)
+            glyphs += text[i];
+    return glyphs;
+}
+
+double fieldOfViewDegrees(const std::array<float, 16>& projection)
+{
+    return 2.0 * std::atan(1.0 / projection[5]) * 180.0 / M_PI;
+}

@@ -1,0 +1,83 @@
+// Watches a headless show frame by frame and keeps, for every presented frame, what
+// the scenes drew: which scene it belongs to and at what scene time, the models drawn
+// with their textures and world transforms, the rectangles with their textures, the
+// glyphs as text. The device's call record is summarised and emptied at each present,
+// so a whole show stays small in memory.
+#pragma once
+
+#include "show_harness.h"
+#include "golden_image.h"
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+struct RecordedMesh {
+    std::string model;              // the ShowState field whose counts match ("obuMesh"), or "?"
+    std::string texture0, texture1; // names of ShowState fields ("texture06"), "null", or a label
+    int vertexCount = 0;
+    int triangleCount = 0;
+    std::array<float, 16> world{};  // row by row, as the device received it
+};
+
+struct RecordedFrame {
+    int scene = 0;           // position in the show's sequence: 1 title, 2 intro, 3 swarm, 4 closing, 5 swarm
+    int frameInScene = 0;    // counted from 1
+    DWORD elapsed = 0;       // GetTickCount during the frame minus the scene's start
+    DWORD clearFlags = 0;
+    bool normalizeNormals = false;
+    std::vector<RecordedMesh> meshes;
+    std::vector<std::string> quads;        // the texture name of each rectangle, in drawing order
+    std::string glyphs;                    // the characters of the glyph rectangles, in drawing order
+    std::array<float, 16> projection{};    // the last perspective projection the device received
+    bool projectionSet = false;            // whether this frame set a perspective projection
+    DWORD lastQuadDiffuse = 0;             // diffuse of the frame's last rectangle
+    int swarmRunCount = 0;
+
+    size_t countQuads(const std::string& texture) const;
+    size_t countMeshes(const std::string& texture0) const;
+};
+
+class ShowRecorder {
+public:
+    explicit ShowRecorder(ShowHarness& harness);
+
+    const std::vector<RecordedFrame>& frames() const { return recorded; }
+    // The frames of one scene of the sequence (1 to 5).
+    std::vector<const RecordedFrame*> scene(int position) const;
+    int scenesSeen() const { return currentScene; }
+
+    // Keeps the image of the first frame of the given scene at or after the given
+    // scene time, under the given name.
+    void captureAt(int scenePosition, DWORD elapsed, const std::string& name);
+    const std::map<std::string, RgbImage>& captures() const { return captured; }
+
+private:
+    void nameResources();
+    void summarise(const std::vector<std::string>& calls);
+    void captureIfDue(const d3d8host::FrameView& view);
+
+    struct Capture {
+        int scene;
+        DWORD elapsed;
+        std::string name;
+    };
+    std::vector<Capture> pendingCaptures;
+    std::map<std::string, RgbImage> captured;
+
+    std::map<std::string, std::string> textureNames; // device label -> field name or "glyph:c"
+    std::map<std::string, char> glyphCharacters;     // device label -> character
+    std::map<std::pair<int, int>, std::string> meshNames; // vertex and triangle counts -> field name
+    std::vector<RecordedFrame> recorded;
+    int currentScene = 0;
+    int frameInScene = 0;
+    DWORD sceneStart = 0;
+    // Device state carried from frame to frame, as the device keeps it.
+    std::string texture0 = "null", texture1 = "null";
+    std::array<float, 16> world{};
+    std::array<float, 16> projection{};
+};
+
+// The characters the glyph textures stand for, in GlyphSet order.
+extern const char GLYPH_CHARACTERS[GLYPH_COUNT + 1];

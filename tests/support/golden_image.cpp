@@ -1,0 +1,146 @@
+#include "golden_image.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+std::filesystem::path goldenPath(const std::string& name)
+{
+    return std::filesystem::path(TOVIRA_TEST_SOURCE_DIR) / "golden" / (name + ".png");
+}
+
+std::filesystem::path failurePath(const std::string& name, const char* suffix)
+{
+    return std::filesystem::path(TOVIRA_TEST_BINARY_DIR) / "golden-failures" / (name + suffix);
+}
+
+bool updatingGoldens()
+{
+    const char* value = std::getenv("TOVIRA_UPDATE_GOLDEN");
+    return value != nullptr && std::string(value) == "1";
+}
+
+} // namespace
+
+RgbImage imageFromFrame(const uint32_t* pixels, int width, int height, int pitchBytes)
+{
+    RgbImage image;
+    image.width = width;
+    image.height = height;
+    image.rgb.resize(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) +
+                                                                static_cast<size_t>(y) * pitchBytes);
+        for (int x = 0; x < width; ++x) {
+            uint8_t* out = image.at(x, y);
+            out[0] = static_cast<uint8_t>(row[x] >> 16);
+            out[1] = static_cast<uint8_t>(row[x] >> 8);
+            out[2] = static_cast<uint8_t>(row[x]);
+        }
+    }
+    return image;
+}
+
+bool readPng(const std::string& path, RgbImage& image, std::string& error)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+        error = path + ": " + png.message;
+        return false;
+    }
+    png.format = PNG_FORMAT_RGB;
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    image.rgb.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+        error = path + ": " + png.message;
+        png_image_free(&png);
+        return false;
+    }
+    return true;
+}
+
+bool writePng(const std::string& path, const RgbImage& image)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) != 0;
+}
+
+ImageComparison compareImages(const RgbImage& actual, const RgbImage& expected, int channelTolerance)
+{
+    ImageComparison result;
+    result.sameSize = actual.width == expected.width && actual.height == expected.height &&
+                      actual.rgb.size() == expected.rgb.size();
+    if (!result.sameSize)
+        return result;
+    result.difference = actual;
+    for (int y = 0; y < actual.height; ++y) {
+        for (int x = 0; x < actual.width; ++x) {
+            int largest = 0;
+            for (int c = 0; c < 3; ++c)
+                largest = std::max(largest, std::abs(actual.at(x, y)[c] - expected.at(x, y)[c]));
+            result.largestChannelDifference = std::max(result.largestChannelDifference, largest);
+            const bool beyond = largest > channelTolerance;
+            result.pixelsBeyondTolerance += beyond;
+            // Red marks pixels beyond tolerance; grey shows differences within it.
+            uint8_t* out = result.difference.at(x, y);
+            const uint8_t shade = static_cast<uint8_t>(std::min(255, largest * 64));
+            out[0] = beyond ? 255 : shade;
+            out[1] = beyond ? 0 : shade;
+            out[2] = beyond ? 0 : shade;
+        }
+    }
+    return result;
+}
+
+::testing::AssertionResult matchesGolden(const RgbImage& actual, const std::string& name, GoldenTolerance tolerance)
+{
+    const std::filesystem::path reference = goldenPath(name);
+    RgbImage expected;
+    std::string error;
+    const bool haveReference = readPng(reference.string(), expected, error);
+    ImageComparison comparison;
+    if (haveReference)
+        comparison = compareImages(actual, expected, tolerance.channel);
+    const bool matches = haveReference && comparison.sameSize &&
+                         comparison.pixelsBeyondTolerance <= tolerance.pixelsAllowedBeyond;
+    if (matches)
+        return ::testing::AssertionSuccess();
+
+    if (updatingGoldens()) {
+        if (!writePng(reference.string(), actual))
+            return ::testing::AssertionFailure() << "could not write " << reference;
+        return ::testing::AssertionSuccess() << "wrote " << reference;
+    }
+
+    const std::filesystem::path actualPath = failurePath(name, "-actual.png");
+    writePng(actualPath.string(), actual);
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << name << ": actual frame written to " << actualPath << "; ";
+    if (!haveReference)
+        return failure << "no reference (" << error << "); run with TOVIRA_UPDATE_GOLDEN=1 to create it";
+    if (!comparison.sameSize)
+        return failure << "size " << actual.width << "x" << actual.height << " differs from the reference's "
+                       << expected.width << "x" << expected.height;
+    const std::filesystem::path differencePath = failurePath(name, "-difference.png");
+    writePng(differencePath.string(), comparison.difference);
+    return failure << comparison.pixelsBeyondTolerance << " pixels differ by more than " << tolerance.channel
+                   << " (largest " << comparison.largestChannelDifference << "); difference image " << differencePath;
+}
