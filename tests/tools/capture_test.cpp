@@ -4,6 +4,7 @@
 #include "capture.h"
 #include "capture_options.h"
 #include "frame_timing.h"
+#include "show_data.h"
 #include "show_harness.h"
 
 extern "C" {
@@ -13,11 +14,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
-#include <fcntl.h>
 #include <png.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,71 +33,10 @@ namespace {
 
 using Pixels = std::vector<uint8_t>; // packed X8R8G8B8 rows
 
-// ---------------------------------------------------------------------------------
-// The data set, generated once into the build tree by the project's own generator
-// ---------------------------------------------------------------------------------
-
-std::string generatorStamp(const fs::path& generator)
-{
-    struct stat info;
-    if (stat(generator.c_str(), &info) != 0)
-        return "";
-    return std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + " " +
-           std::to_string(info.st_size);
-}
-
 std::string readText(const fs::path& path)
 {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-struct DataSet {
-    std::optional<fs::path> root;
-    bool generatorMissing = false; // not built on this tree yet: skip rather than fail
-    std::string why;
-};
-
-// A directory holding data/ made by the current tovira-makedata. Test processes run
-// side by side, so one generates while the others wait on the lock, and a data set
-// that matches the generator is never replaced while another process reads it.
-DataSet makeDataRoot()
-{
-    DataSet set;
-    const fs::path generator = fs::path(TOVIRA_BINARY_DIR) / "tovira-makedata";
-    const fs::path root = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_data";
-    const std::string stamp = generatorStamp(generator);
-    if (stamp.empty() || access(generator.c_str(), X_OK) != 0) {
-        set.generatorMissing = true;
-        set.why = generator.string() + " is not built, so there is no data set to capture";
-        return set;
-    }
-    const std::string lockPath = root.string() + ".lock";
-    const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
-        set.why = "cannot lock " + lockPath;
-        return set;
-    }
-    set.root = root;
-    if (readText(root / "made-by") != stamp) {
-        fs::remove_all(root);
-        fs::create_directories(root);
-        const std::string command = "'" + generator.string() + "' '" + (root / "data").string() + "' > /dev/null";
-        if (std::system(command.c_str()) == 0) {
-            std::ofstream(root / "made-by") << stamp;
-        } else {
-            set.why = "tovira-makedata failed to write " + (root / "data").string();
-            set.root.reset();
-        }
-    }
-    close(lock); // also releases the lock
-    return set;
-}
-
-const DataSet& dataSet()
-{
-    static const DataSet set = makeDataRoot();
-    return set;
 }
 
 // ---------------------------------------------------------------------------------
@@ -343,12 +279,12 @@ class CaptureRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const DataSet& set = dataSet();
-        if (set.generatorMissing)
-            GTEST_SKIP() << set.why;
-        ASSERT_TRUE(set.root) << set.why;
+        std::string whyMissing;
+        dataDirectory = showDataDirectory(&whyMissing);
+        if (dataDirectory.empty())
+            GTEST_SKIP() << whyMissing;
         previousDirectory = fs::current_path();
-        fs::current_path(*set.root);
+        fs::current_path(dataDirectory);
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         outputs = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_out" / test->name();
         fs::remove_all(outputs);
@@ -384,11 +320,7 @@ protected:
         return names;
     }
 
-    fs::path generatedDataSet() const
-    {
-        return *dataSet().root / "data";
-    }
-
+    fs::path dataDirectory;
     fs::path previousDirectory;
     fs::path outputs;
 };
@@ -567,7 +499,7 @@ TEST_F(CaptureRun, MissingOrIncompleteDataSetIsReportedAndNothingWritten)
     // Without the fade picture the show would run on, showing its message box.
     const fs::path partial = outputs / "partial";
     fs::create_directories(partial);
-    fs::copy(generatedDataSet(), partial / "data", fs::copy_options::recursive);
+    fs::copy(dataDirectory / "data", partial / "data", fs::copy_options::recursive);
     fs::remove(partial / "data" / "feidi.tga");
     fs::current_path(partial);
     run = capture({"--lossless", "--to", "1", output("nothing.mkv")});
