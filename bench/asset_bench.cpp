@@ -43,14 +43,7 @@ struct HeadlessDevice {
     {
         win32host::selectBackend(win32host::Backend::Headless);
         direct3d = Direct3DCreate8(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS parameters = {};
-        parameters.BackBufferWidth = 640;
-        parameters.BackBufferHeight = 480;
-        parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-        parameters.BackBufferCount = 1;
-        parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D16;
+        D3DPRESENT_PARAMETERS parameters = d3d8host::showPresentParameters();
         direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                &parameters, &device);
     }

@@ -126,16 +126,7 @@ public:
         win32host::resetForTest();
         d3d8host::resetForTest();
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS p;
-        std::memset(&p, 0, sizeof p);
-        p.BackBufferWidth = 640;
-        p.BackBufferHeight = 480;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_FLIP;
-        p.EnableAutoDepthStencil = TRUE;
-        p.AutoDepthStencilFormat = D3DFMT_D16;
-        p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_ONE;
+        D3DPRESENT_PARAMETERS p = d3d8host::showPresentParameters();
         d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device);
         device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, 0x142, D3DPOOL_DEFAULT, &quadBuffer);
         background = texture(256, 256, 1);

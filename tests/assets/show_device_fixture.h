@@ -68,15 +68,7 @@ struct ShowDeviceTest : ::testing::Test {
         ASSERT_NE(showState.window, nullptr);
         showState.direct3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(showState.direct3d, nullptr);
-        D3DPRESENT_PARAMETERS parameters;
-        std::memset(&parameters, 0, sizeof(parameters));
-        parameters.BackBufferWidth = 640;
-        parameters.BackBufferHeight = 480;
-        parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-        parameters.BackBufferCount = 1;
-        parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D16;
+        D3DPRESENT_PARAMETERS parameters = d3d8host::showPresentParameters();
         ASSERT_EQ(showState.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, showState.window,
                                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
                                                    &showState.device),

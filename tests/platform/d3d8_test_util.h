@@ -29,18 +29,7 @@ struct TlVertex {
 constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 inline D3DPRESENT_PARAMETERS showParameters(D3DFORMAT backBuffer = D3DFMT_X8R8G8B8) {
-    D3DPRESENT_PARAMETERS p;
-    std::memset(&p, 0, sizeof p);
-    p.BackBufferWidth = 640;
-    p.BackBufferHeight = 480;
-    p.BackBufferFormat = backBuffer;
-    p.BackBufferCount = 1;
-    p.SwapEffect = D3DSWAPEFFECT_FLIP;
-    p.Windowed = FALSE;
-    p.EnableAutoDepthStencil = TRUE;
-    p.AutoDepthStencilFormat = D3DFMT_D16;
-    p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_ONE;
-    return p;
+    return d3d8host::showPresentParameters(backBuffer);
 }
 
 inline D3DMATRIX identity() {

@@ -194,6 +194,8 @@ TEST_F(Sound, AnExplicitlyChosenSilentDriverPlaysThroughTheDevicePath)
     HMUSIC music = startMusic(BASS_MUSIC_LOOP);
     EXPECT_TRUE(BASS_MusicPlay(music));
     EXPECT_EQ(rms(render(100)), 0.0) << "the offline sink hears nothing of a device";
+    basshost::useOfflineSink(rate);
+    EXPECT_EQ(rms(render(100)), 0.0) << "choosing the sink takes effect at the next BASS_Init";
     EXPECT_TRUE(BASS_Stop());
     BASS_MusicFree(music);
     BASS_Free();

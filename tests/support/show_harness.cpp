@@ -9,6 +9,9 @@ ShowHarness::ShowHarness(double fps, DWORD startTickCount) : framesPerSecond(fps
     win32host::useVirtualClock(startTickCount);
     basshost::resetForTest();
     d3d8host::resetForTest();
+    // Most tests follow the show through its calls; a test that looks at images turns
+    // pixels back on with drawPixels(true).
+    drawPixels(false);
     d3d8host::setCallRecording(true);
     resetShowState();
     resetRandom();
@@ -30,6 +33,13 @@ ShowHarness::~ShowHarness()
 {
     d3d8host::setPresentHook(nullptr);
     d3d8host::setCallRecording(false);
+}
+
+void ShowHarness::drawPixels(bool on)
+{
+    d3d8host::DeviceConfig config = d3d8host::deviceConfig();
+    config.drawPixels = on;
+    d3d8host::setDeviceConfig(config);
 }
 
 void ShowHarness::atFrame(uint64_t frame, std::function<void()> action)

@@ -18,6 +18,8 @@ struct ShowHarness {
     explicit ShowHarness(double framesPerSecond = 60.0, DWORD startTickCount = 1000);
     ~ShowHarness();
 
+    // Whether draws put pixels into the frames (off by default: the calls tell the story).
+    void drawPixels(bool on);
     // Called after the given present (1-based) before the clock moves on.
     void atFrame(uint64_t frame, std::function<void()> action);
     // Runs WinMain as the process would and returns its exit code.

@@ -1,5 +1,7 @@
 // `tovira-inspect image FILE`, run as a program: the one line it prints, the SHA-256 it gives
 // checked against coreutils' sha256sum, and its exit status and message on refused files.
+#include "tool_run.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -15,18 +17,16 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+std::string scratchFolder()
+{
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    return std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch_" + std::to_string(getpid());
+}
 
 std::string scratch(const std::string& name)
 {
-    // ctest runs tests as parallel processes: each keeps its own scratch folder.
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch_" + std::to_string(getpid());
-    std::filesystem::create_directories(dir);
-    return dir + "/" + name;
+    std::filesystem::create_directories(scratchFolder());
+    return scratchFolder() + "/" + name;
 }
 
 std::string readText(const std::string& path)
@@ -43,16 +43,7 @@ void writeBytes(const std::string& path, const Bytes& bytes)
 
 ToolRun runInspect(const std::string& arguments)
 {
-    const std::string out = scratch("stdout.txt");
-    const std::string err = scratch("stderr.txt");
-    const std::string command =
-        std::string(TOVIRA_BINARY_DIR) + "/tovira-inspect " + arguments + " > '" + out + "' 2> '" + err + "'";
-    ToolRun run;
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readText(out);
-    run.err = readText(err);
-    return run;
+    return runTool("tovira-inspect", arguments, scratchFolder());
 }
 
 std::string sha256sumOf(const Bytes& bytes)

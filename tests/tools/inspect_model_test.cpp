@@ -2,6 +2,7 @@
 // layout, checked against a model from the data-set generator's own encoder, and its exit
 // status and message for files the reader refuses.
 #include "assets/r3d_builder.h"
+#include "tool_run.h"
 
 #include <mesh.h>
 #include <models.h>
@@ -20,38 +21,21 @@
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+std::string scratchFolder()
+{
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    return std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_model_" + std::to_string(getpid());
+}
 
 std::string scratch(const std::string& name)
 {
-    // ctest runs tests as parallel processes: each keeps its own scratch folder.
-    const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_model_" + std::to_string(getpid());
-    std::filesystem::create_directories(dir);
-    return dir + "/" + name;
-}
-
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::filesystem::create_directories(scratchFolder());
+    return scratchFolder() + "/" + name;
 }
 
 ToolRun inspectModel(const std::string& path)
 {
-    const std::string out = scratch("stdout.txt");
-    const std::string err = scratch("stderr.txt");
-    const std::string command = std::string(TOVIRA_BINARY_DIR) + "/tovira-inspect model '" + path + "' > '" + out +
-                                "' 2> '" + err + "'";
-    ToolRun run;
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readText(out);
-    run.err = readText(err);
-    return run;
+    return runTool("tovira-inspect", "model '" + path + "'", scratchFolder());
 }
 
 std::string inspectWritten(const R3dFile& file, const std::string& name)

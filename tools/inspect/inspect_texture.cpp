@@ -77,14 +77,7 @@ bool parseCaps(const std::string& list, d3d8host::DeviceConfig& config)
 
 IDirect3DDevice8* createHeadlessDevice(IDirect3D8* direct3d)
 {
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = 640;
-    parameters.BackBufferHeight = 480;
-    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-    parameters.EnableAutoDepthStencil = TRUE;
-    parameters.AutoDepthStencilFormat = D3DFMT_D16;
+    D3DPRESENT_PARAMETERS parameters = d3d8host::showPresentParameters();
     IDirect3DDevice8* device = nullptr;
     if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)))

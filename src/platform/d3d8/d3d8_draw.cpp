@@ -36,6 +36,9 @@ void DeviceImpl::prepareDrawState() {
 
 HRESULT DeviceImpl::drawCommon(D3DPRIMITIVETYPE type, const raster::VertexInput& vertices,
                                const raster::IndexInput& indices, UINT start, UINT primCount) {
+    // A card configured to skip pixels still validates and records every draw.
+    if (!d3d8host::deviceConfig().drawPixels)
+        return D3D_OK;
     prepareDrawState();
     raster::ColourTarget target;
     target.pixels = reinterpret_cast<uint32_t*>(backBuffer_->bits());

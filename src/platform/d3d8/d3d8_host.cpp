@@ -1,5 +1,7 @@
 #include "d3d8_host.h"
 
+#include <cstring>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -161,3 +163,19 @@ void resetForTest() {
 }
 
 }  // namespace d3d8host
+
+D3DPRESENT_PARAMETERS d3d8host::showPresentParameters(D3DFORMAT backBuffer)
+{
+    D3DPRESENT_PARAMETERS p;
+    std::memset(&p, 0, sizeof p);
+    p.BackBufferWidth = 640;
+    p.BackBufferHeight = 480;
+    p.BackBufferFormat = backBuffer;
+    p.BackBufferCount = 1;
+    p.SwapEffect = D3DSWAPEFFECT_FLIP;
+    p.Windowed = FALSE;
+    p.EnableAutoDepthStencil = TRUE;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_ONE;
+    return p;
+}

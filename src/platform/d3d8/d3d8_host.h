@@ -35,6 +35,10 @@ struct DeviceConfig {
     bool failCreateImageSurface = false;
     bool failUpdateTexture = false;
     bool failBeginScene = false;
+
+    // False: draws are validated and recorded but no pixel is drawn, for tests that follow
+    // a whole show's timeline through its calls and need no image.
+    bool drawPixels = true;
 };
 
 // Capabilities of a current card: any texture size up to 4096, mip-maps, no power-of-two
@@ -42,6 +46,10 @@ struct DeviceConfig {
 // buffers, a 16-bit depth buffer.
 DeviceConfig defaultDeviceConfig();
 void setDeviceConfig(const DeviceConfig& config);
+
+// The show's full-screen presentation: 640x480, one back buffer of the given format, FLIP,
+// a D16 depth buffer, one present per retrace. Tools and tests create their devices with it.
+D3DPRESENT_PARAMETERS showPresentParameters(D3DFORMAT backBuffer = D3DFMT_X8R8G8B8);
 const DeviceConfig& deviceConfig();
 
 // Presentation. The hook sees every presented image (the front buffer after the flip), in

@@ -17,7 +17,8 @@ constexpr size_t largestModule = 64u << 20; // far above any tracker module
 
 struct LibraryState {
     bool initialised = false;
-    bool offlineSelected = false;
+    bool offlineSelected = false; // output for the next BASS_Init
+    bool offlineInUse = false;    // output chosen by the current BASS_Init
     DWORD offlineRate = 44100;
     DWORD activeRate = 0; // the rate output runs at, 0 before BASS_Init
     bool failInit = false;
@@ -90,7 +91,7 @@ void selectOffline(bool offline, DWORD rate)
 
 bool offlineActive()
 {
-    return state().initialised && state().offlineSelected;
+    return state().initialised && state().offlineInUse;
 }
 
 DWORD activeRate()
@@ -114,6 +115,7 @@ void releaseAll()
     mixer().setOutputRunning(false);
     closeDevice();
     state().initialised = false;
+    state().offlineInUse = false;
     state().activeRate = 0;
 }
 
@@ -145,6 +147,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND)
     if (!s.offlineSelected && !openDevice(device, freq))
         return fail(BASS_ERROR_DEVICE);
     s.initialised = true;
+    s.offlineInUse = s.offlineSelected;
     s.activeRate = s.offlineSelected ? s.offlineRate : freq;
     return succeed();
 }
