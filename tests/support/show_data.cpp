@@ -1,11 +1,27 @@
 #include "show_data.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
 namespace {
+
+// Data sets left behind by test processes that were killed before they could clean up.
+void removeAbandonedDataSets(const std::filesystem::path& parent)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(parent, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("process-", 0) != 0)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + 8));
+        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH)
+            std::filesystem::remove_all(entry.path(), error);
+    }
+}
 
 // Each test process gets a data set of its own, so that tests run side by side never
 // see another's half-written files; it is removed when the process ends.
@@ -20,8 +36,9 @@ struct GeneratedData {
             whyMissing = "no data set: the generator " + generator.string() + " is not built";
             return;
         }
-        const std::filesystem::path target = std::filesystem::path(TOVIRA_TEST_BINARY_DIR) / "show-data" /
-                                             ("process-" + std::to_string(getpid()));
+        const std::filesystem::path parent = std::filesystem::path(TOVIRA_TEST_BINARY_DIR) / "show-data";
+        removeAbandonedDataSets(parent);
+        const std::filesystem::path target = parent / ("process-" + std::to_string(getpid()));
         std::filesystem::remove_all(target);
         std::filesystem::create_directories(target);
         const std::string command =
