@@ -170,6 +170,7 @@ std::vector<Pixels> harnessFrames(uint64_t first, uint64_t count)
 {
     std::vector<Pixels> frames;
     ShowHarness harness(60.0);
+    harness.drawPixels(true);
     d3d8host::setCallRecording(false);
     harness.onFrame = [&](const d3d8host::FrameView& view) {
         const uint64_t index = harness.presentCount - 1;
