@@ -31,6 +31,20 @@ ShowHarness::ShowHarness(double fps, DWORD startTickCount) : framesPerSecond(fps
 
 ShowHarness::~ShowHarness()
 {
+    // A failed start leaves its objects to the end of the process, as the show does;
+    // a test process lives on, so they are given back here.
+    if (exitCode == 0) {
+        ShowState& g = showState;
+        if (g.quadBuffer)
+            g.quadBuffer->Release();
+        if (g.device)
+            g.device->Release();
+        if (g.direct3d)
+            g.direct3d->Release();
+        g.quadBuffer = nullptr;
+        g.device = nullptr;
+        g.direct3d = nullptr;
+    }
     d3d8host::setPresentHook(nullptr);
     d3d8host::setCallRecording(false);
 }
@@ -49,7 +63,8 @@ void ShowHarness::atFrame(uint64_t frame, std::function<void()> action)
 
 int ShowHarness::runShow()
 {
-    return WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+    exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+    return exitCode;
 }
 
 size_t countCalls(const std::vector<std::string>& calls, const std::string& prefix)

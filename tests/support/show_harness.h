@@ -30,6 +30,7 @@ struct ShowHarness {
 
     double framesPerSecond;
     uint64_t presentCount = 0;
+    int exitCode = -1; // of the last runShow; -1 before any
     std::map<uint64_t, std::vector<std::function<void()>>> actions;
     std::function<void(const d3d8host::FrameView&)> onFrame;
 
