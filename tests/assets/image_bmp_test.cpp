@@ -18,7 +18,7 @@ void putLe32(Bytes& out, uint32_t v)
     putLe16(out, v >> 16);
 }
 
-struct DibSpec {
+struct DibLayout {
     int32_t width = 1;
     int32_t height = 1;
     uint16_t planes = 1;
@@ -30,7 +30,7 @@ struct DibSpec {
     Bytes pixels{};
 };
 
-Bytes makeDib(const DibSpec& s)
+Bytes makeDib(const DibLayout& s)
 {
     Bytes out;
     putLe32(out, 40);
@@ -61,7 +61,7 @@ Bytes withFileHeader(const Bytes& dib, size_t pixelOffsetInDib)
     return out;
 }
 
-Bytes makeBmp(const DibSpec& s)
+Bytes makeBmp(const DibLayout& s)
 {
     return withFileHeader(makeDib(s), 40 + s.masks.size() * 4 + s.palette.size());
 }
@@ -97,7 +97,7 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
 {
     struct Case {
         const char* what;
-        DibSpec spec;
+        DibLayout layout;
     };
     const Bytes pixel = {1, 2, 3, 0};
     const Case cases[] = {
@@ -118,9 +118,9 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
     };
     for (const Case& c : cases) {
         DecodedImage image;
-        const Bytes bmp = makeBmp(c.spec);
+        const Bytes bmp = makeBmp(c.layout);
         EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
-        const Bytes dib = makeDib(c.spec);
+        const Bytes dib = makeDib(c.layout);
         EXPECT_FALSE(readDib(dib.data(), dib.size(), image)) << c.what;
         EXPECT_EQ(decodeImage(bmp.data(), bmp.size(), image), static_cast<HRESULT>(0x88760B59)) << c.what;
     }
@@ -145,10 +145,10 @@ TEST(BmpReader, PaletteDepthsUnpackToIndices)
         {8, {1, 2, 3, 4, 5, 0, 0, 0, 6, 7, 8, 9, 10, 0, 0, 0}, {6, 7, 8, 9, 10, 1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
-        const DibSpec spec{.width = 5, .height = 2, .bitCount = c.bits, .coloursUsed = 16, .palette = greyRamp16,
+        const DibLayout layout{.width = 5, .height = 2, .bitCount = c.bits, .coloursUsed = 16, .palette = greyRamp16,
                            .pixels = c.stored};
         DecodedImage image;
-        const Bytes bmp = makeBmp(spec);
+        const Bytes bmp = makeBmp(layout);
         ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image)) << c.bits;
         EXPECT_EQ(image.format, D3DFMT_P8);
         EXPECT_EQ(image.pitch, 5u);
@@ -173,7 +173,7 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
         2, 4,          // row 3: 4 4
         0, 1,          // end of bitmap
     };
-    const DibSpec spec8{.width = 6, .height = 4, .bitCount = 8, .compression = 1, .palette = Bytes(1024),
+    const DibLayout spec8{.width = 6, .height = 4, .bitCount = 8, .compression = 1, .palette = Bytes(1024),
                         .pixels = rle8};
     DecodedImage image;
     Bytes bmp = makeBmp(spec8);
@@ -191,7 +191,7 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
         4, 0x90,          // row 1: 9 0 9 0
         0, 1,
     };
-    const DibSpec spec4{.width = 8, .height = 2, .bitCount = 4, .compression = 2, .coloursUsed = 16,
+    const DibLayout spec4{.width = 8, .height = 2, .bitCount = 4, .compression = 2, .coloursUsed = 16,
                         .palette = greyRamp16, .pixels = rle4};
     bmp = makeBmp(spec4);
     ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
@@ -200,7 +200,7 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
 
     // Cut anywhere before the end-of-bitmap mark: refused.
     for (size_t length = 0; length + 2 < rle8.size(); ++length) {
-        DibSpec cut = spec8;
+        DibLayout cut = spec8;
         cut.pixels.assign(rle8.begin(), rle8.begin() + static_cast<std::ptrdiff_t>(length));
         bmp = makeBmp(cut);
         EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << "cut to " << length;
@@ -210,7 +210,7 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
 TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
 {
     // 32 bits with red in the low byte (A8B8G8R8).
-    const DibSpec abgr{.width = 2, .height = 1, .bitCount = 32, .compression = 3,
+    const DibLayout abgr{.width = 2, .height = 1, .bitCount = 32, .compression = 3,
                        .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
     DecodedImage image;
     Bytes bmp = makeBmp(abgr);
@@ -220,7 +220,7 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
     EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 255, 50, 60, 70, 255}));
 
     // The same with its alpha mask (BI_ALPHABITFIELDS).
-    const DibSpec abgrAlpha{.width = 2, .height = 1, .bitCount = 32, .compression = 6,
+    const DibLayout abgrAlpha{.width = 2, .height = 1, .bitCount = 32, .compression = 6,
                             .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
     bmp = makeBmp(abgrAlpha);
     ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
@@ -229,7 +229,7 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
     EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 40, 50, 60, 70, 80}));
 
     // 16-bit blue-green-red 5:6:5, each channel scaled to 8 bits, rounded.
-    const DibSpec bgr565{.width = 2, .height = 1, .bitCount = 16, .compression = 3,
+    const DibLayout bgr565{.width = 2, .height = 1, .bitCount = 16, .compression = 3,
                          .masks = {0x001F, 0x07E0, 0xF800}, .pixels = {0x1F, 0x00, 0x20, 0x08, 0, 0}};
     bmp = makeBmp(bgr565);
     ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
@@ -240,8 +240,8 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
 
 TEST(BmpReader, CutShortPixelDataIsRefused)
 {
-    const DibSpec spec{.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)};
-    const Bytes bmp = makeBmp(spec);
+    const DibLayout layout{.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)};
+    const Bytes bmp = makeBmp(layout);
     DecodedImage image;
     ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
     // The last row's padding is not needed; every shorter cut is refused.

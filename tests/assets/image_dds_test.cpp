@@ -12,7 +12,7 @@ void putLe32(Bytes& out, uint32_t v)
         out.push_back(static_cast<BYTE>(v >> (8 * i)));
 }
 
-struct DdsSpec {
+struct DdsLayout {
     uint32_t width = 4;
     uint32_t height = 4;
     uint32_t mipMapCount = 0; // 0: no mip-map count flag
@@ -23,7 +23,7 @@ struct DdsSpec {
     uint32_t caps2 = 0;
 };
 
-Bytes ddsHeader(const DdsSpec& s)
+Bytes ddsHeader(const DdsLayout& s)
 {
     Bytes out = {'D', 'D', 'S', ' '};
     putLe32(out, 124);
@@ -69,7 +69,7 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
 {
     struct Case {
         const char* name;
-        DdsSpec spec;
+        DdsLayout layout;
         D3DFORMAT format;
         bool inPlace;
     };
@@ -88,8 +88,8 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         {"X8B8G8R8", {.masks = {0xFF, 0xFF00, 0xFF0000, 0}}, D3DFMT_X8R8G8B8, false},
     };
     for (const Case& c : cases) {
-        const size_t surfaceBytes = 4 * 4 * c.spec.bitCount / 8;
-        Bytes file = ddsHeader(c.spec);
+        const size_t surfaceBytes = 4 * 4 * c.layout.bitCount / 8;
+        Bytes file = ddsHeader(c.layout);
         const Bytes surface = numberedSurface(surfaceBytes, 1);
         file.insert(file.end(), surface.begin(), surface.end());
         DecodedImage image;
@@ -101,12 +101,12 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         EXPECT_EQ(!image.ownsPixels, c.inPlace) << c.name;
         if (c.inPlace) {
             EXPECT_EQ(image.pixels, file.data() + 128) << c.name;
-            EXPECT_EQ(image.pitch, 4 * c.spec.bitCount / 8) << c.name;
+            EXPECT_EQ(image.pitch, 4 * c.layout.bitCount / 8) << c.name;
         }
     }
     // Converted red-low layout: the bytes 0x01 0x01 0x02 0x03 of the first pixel are red 1,
     // green 1, blue 2, alpha 3.
-    Bytes file = ddsHeader(cases[10].spec);
+    Bytes file = ddsHeader(cases[10].layout);
     const Bytes surface = numberedSurface(64, 1);
     file.insert(file.end(), surface.begin(), surface.end());
     DecodedImage image;
@@ -118,9 +118,9 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
 TEST(DdsReader, MipLevelsThenCubeFacesFollowAsNextImages)
 {
     // A cube map with three faces (+X, +Y, -Z) of 4×2 L8 surfaces, three levels each.
-    const DdsSpec spec{.width = 4, .height = 2, .mipMapCount = 3, .pixelFlags = 0x20000, .bitCount = 8,
+    const DdsLayout layout{.width = 4, .height = 2, .mipMapCount = 3, .pixelFlags = 0x20000, .bitCount = 8,
                        .masks = {0xFF, 0, 0, 0}, .caps2 = 0x200 | 0x400 | 0x1000 | 0x8000};
-    Bytes file = ddsHeader(spec);
+    Bytes file = ddsHeader(layout);
     const size_t levelBytes[] = {8, 2, 1};
     BYTE number = 0;
     for (int face = 0; face < 3; ++face)
@@ -156,7 +156,7 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
 {
     struct Case {
         const char* what;
-        DdsSpec spec;
+        DdsLayout layout;
     };
     const Case cases[] = {
         {"DX10 extended header", {.pixelFlags = 0x4, .fourCc = fourCc('D', 'X', '1', '0')}},
@@ -172,7 +172,7 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
         {"too tall", {.height = 16385}},
     };
     for (const Case& c : cases) {
-        Bytes file = ddsHeader(c.spec);
+        Bytes file = ddsHeader(c.layout);
         file.resize(file.size() + 4 * 4 * 4, 0);
         DecodedImage image;
         EXPECT_FALSE(readDds(file.data(), file.size(), image)) << c.what;

@@ -8,7 +8,7 @@
 
 namespace {
 
-struct PngSpec {
+struct PngLayout {
     int colourType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
     bool interlaced = false;
@@ -31,7 +31,7 @@ int channelsOf(int colourType)
 }
 
 // Sample c of pixel (x, y), within the bit depth.
-uint32_t sampleAt(const PngSpec& s, UINT x, UINT y, int c)
+uint32_t sampleAt(const PngLayout& s, UINT x, UINT y, int c)
 {
     const uint32_t maximum = (1u << s.bitDepth) - 1;
     if (s.colourType == PNG_COLOR_TYPE_PALETTE)
@@ -46,7 +46,7 @@ void appendToBytes(png_structp png, png_bytep data, size_t size)
     out->insert(out->end(), data, data + size);
 }
 
-Bytes writeTestPng(const PngSpec& s)
+Bytes writeTestPng(const PngLayout& s)
 {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -103,7 +103,7 @@ BYTE to8(uint32_t v, int bitDepth)
     return static_cast<BYTE>((v * 255 + maximum / 2) / maximum);
 }
 
-Rgba expectedPicture(const PngSpec& s)
+Rgba expectedPicture(const PngLayout& s)
 {
     Rgba out{s.width, s.height, std::vector<BYTE>(size_t{s.width} * s.height * 4)};
     for (UINT y = 0; y < s.height; ++y) {
@@ -141,7 +141,7 @@ std::vector<png_color> makePalette(size_t entries)
     return palette;
 }
 
-std::string describe(const PngSpec& s)
+std::string describe(const PngLayout& s)
 {
     return "png-type" + std::to_string(s.colourType) + "-depth" + std::to_string(s.bitDepth) +
            (s.interlaced ? "-interlaced" : "") + (s.transparentColour || !s.paletteAlpha.empty() ? "-trns" : "");
@@ -152,7 +152,7 @@ std::string describe(const PngSpec& s)
 TEST(PngReader, EveryColourTypeAndBitDepthDecodesToItsSamples)
 {
     struct Case {
-        PngSpec spec;
+        PngLayout layout;
         D3DFORMAT format;
     };
     std::vector<Case> cases;
@@ -178,16 +178,16 @@ TEST(PngReader, EveryColourTypeAndBitDepthDecodesToItsSamples)
 
     for (bool interlaced : {false, true}) {
         for (Case c : cases) {
-            c.spec.interlaced = interlaced;
-            const std::string name = describe(c.spec);
-            const Bytes file = writeTestPng(c.spec);
+            c.layout.interlaced = interlaced;
+            const std::string name = describe(c.layout);
+            const Bytes file = writeTestPng(c.layout);
             DecodedImage image;
             ASSERT_TRUE(readPng(file.data(), file.size(), image)) << name;
             EXPECT_EQ(image.format, c.format) << name;
-            EXPECT_EQ(image.width, c.spec.width);
-            EXPECT_EQ(image.height, c.spec.height);
+            EXPECT_EQ(image.width, c.layout.width);
+            EXPECT_EQ(image.height, c.layout.height);
             EXPECT_EQ(image.palette != nullptr, c.format == D3DFMT_P8) << name;
-            EXPECT_TRUE(picturesMatch(toRgba(image), expectedPicture(c.spec), 0, name));
+            EXPECT_TRUE(picturesMatch(toRgba(image), expectedPicture(c.layout), 0, name));
             if (c.format == D3DFMT_P8) {
                 EXPECT_EQ(image.palette[200].peFlags, 255) << name << ": entries past PLTE are opaque";
             }
@@ -198,26 +198,26 @@ TEST(PngReader, EveryColourTypeAndBitDepthDecodesToItsSamples)
 TEST(PngReader, AgreesWithImageMagick)
 {
     REQUIRE_CONVERT();
-    const PngSpec specs[] = {
+    const PngLayout layouts[] = {
         {.colourType = PNG_COLOR_TYPE_RGB_ALPHA, .bitDepth = 8, .interlaced = true},
         {.colourType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 4, .palette = makePalette(9), .paletteAlpha = {0, 200}},
         {.colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 16},
     };
-    for (const PngSpec& spec : specs) {
-        const std::string name = describe(spec) + "-im";
+    for (const PngLayout& layout : layouts) {
+        const std::string name = describe(layout) + "-im";
         const std::string path = scratchPath(name + ".png");
-        writeFileBytes(path, writeTestPng(spec));
+        writeFileBytes(path, writeTestPng(layout));
         DecodedImage image = decodeOrFail(readFileBytes(path));
         // ImageMagick narrows 16-bit samples as (v + 128) / 257, a step off exact rounding at times.
-        const int tolerance = spec.bitDepth == 16 ? 1 : 0;
-        EXPECT_TRUE(picturesMatch(toRgba(image), convertToRgba(path, spec.width, spec.height), tolerance, name));
+        const int tolerance = layout.bitDepth == 16 ? 1 : 0;
+        EXPECT_TRUE(picturesMatch(toRgba(image), convertToRgba(path, layout.width, layout.height), tolerance, name));
     }
 }
 
 TEST(PngReader, DamagedOrCutShortFilesAreRefused)
 {
-    const PngSpec spec{.colourType = PNG_COLOR_TYPE_RGB_ALPHA, .bitDepth = 8, .width = 7, .height = 5};
-    const Bytes file = writeTestPng(spec);
+    const PngLayout layout{.colourType = PNG_COLOR_TYPE_RGB_ALPHA, .bitDepth = 8, .width = 7, .height = 5};
+    const Bytes file = writeTestPng(layout);
     DecodedImage image;
     ASSERT_TRUE(readPng(file.data(), file.size(), image));
     for (size_t length = 0; length < file.size(); ++length) {

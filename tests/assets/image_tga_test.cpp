@@ -8,7 +8,7 @@
 
 namespace {
 
-struct TgaSpec {
+struct TgaLayout {
     BYTE idLength = 0;
     BYTE colourMapType = 0;
     BYTE imageType = 2;
@@ -27,7 +27,7 @@ void putLe16(Bytes& out, uint16_t v)
     out.push_back(static_cast<BYTE>(v >> 8));
 }
 
-Bytes makeTga(const TgaSpec& s, const Bytes& colourMap, const Bytes& pixels)
+Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)
 {
     Bytes out = {s.idLength, s.colourMapType, s.imageType};
     putLe16(out, s.colourMapFirst);
@@ -86,7 +86,7 @@ TEST(TgaReader, RefusesHeadersItCannotRead)
     const Bytes onePixel = {1, 2, 3};
     struct Case {
         const char* what;
-        TgaSpec spec;
+        TgaLayout layout;
         Bytes colourMap;
     };
     const Case cases[] = {
@@ -113,7 +113,7 @@ TEST(TgaReader, RefusesHeadersItCannotRead)
         {"16-bit greyscale", {.imageType = 3, .pixelBits = 16}, {}},
     };
     for (const Case& c : cases) {
-        const Bytes file = makeTga(c.spec, c.colourMap, onePixel);
+        const Bytes file = makeTga(c.layout, c.colourMap, onePixel);
         DecodedImage image;
         EXPECT_FALSE(tgaAccepted(file, image)) << c.what;
         EXPECT_EQ(image.pixels, nullptr) << c.what;
@@ -127,18 +127,18 @@ TEST(TgaReader, RefusesHeadersItCannotRead)
 
 TEST(TgaReader, RefusesIdFieldColourMapOrPixelsBeyondTheData)
 {
-    TgaSpec spec{.idLength = 40};
-    Bytes file = makeTga(spec, {}, {});
+    TgaLayout layout{.idLength = 40};
+    Bytes file = makeTga(layout, {}, {});
     file.resize(18 + 39);
     DecodedImage image;
     EXPECT_FALSE(tgaAccepted(file, image)) << "ID field";
 
-    spec = {.colourMapType = 1, .imageType = 1, .colourMapLength = 4, .colourMapBits = 32, .pixelBits = 8};
-    file = makeTga(spec, Bytes(15, 0), {});
+    layout = {.colourMapType = 1, .imageType = 1, .colourMapLength = 4, .colourMapBits = 32, .pixelBits = 8};
+    file = makeTga(layout, Bytes(15, 0), {});
     EXPECT_FALSE(tgaAccepted(file, image)) << "colour map";
 
-    spec = {.width = 3, .height = 2};
-    file = makeTga(spec, {}, Bytes(3 * 2 * 3 - 1, 7));
+    layout = {.width = 3, .height = 2};
+    file = makeTga(layout, {}, Bytes(3 * 2 * 3 - 1, 7));
     EXPECT_FALSE(tgaAccepted(file, image)) << "pixels";
 }
 
@@ -160,10 +160,10 @@ TEST(TgaReader, PixelBitsChooseTheFormatWhateverTheAlphaBits)
         Bytes pixels(2 * 2 * bytesPerPixel);
         for (size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = static_cast<BYTE>(i * 17 + 3);
-        const TgaSpec spec{.imageType = c.imageType, .width = 2, .height = 2, .pixelBits = c.pixelBits,
+        const TgaLayout layout{.imageType = c.imageType, .width = 2, .height = 2, .pixelBits = c.pixelBits,
                            .descriptor = c.descriptor};
         DecodedImage image;
-        const Bytes file = makeTga(spec, {}, pixels);
+        const Bytes file = makeTga(layout, {}, pixels);
         ASSERT_TRUE(tgaAccepted(file, image)) << int(c.pixelBits);
         EXPECT_EQ(image.format, c.format) << int(c.pixelBits);
         EXPECT_EQ(image.pitch, 2 * bytesPerPixel);
@@ -178,8 +178,8 @@ TEST(TgaReader, PixelBitsChooseTheFormatWhateverTheAlphaBits)
 TEST(TgaReader, RawTopDownLeftToRightDataIsUsedInPlace)
 {
     const Bytes pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    const TgaSpec spec{.idLength = 5, .width = 2, .height = 2, .descriptor = 0x20};
-    const Bytes file = makeTga(spec, {}, pixels);
+    const TgaLayout layout{.idLength = 5, .width = 2, .height = 2, .descriptor = 0x20};
+    const Bytes file = makeTga(layout, {}, pixels);
     DecodedImage image;
     ASSERT_TRUE(tgaAccepted(file, image));
     EXPECT_FALSE(image.ownsPixels);
@@ -193,7 +193,7 @@ TEST(TgaReader, RawTopDownLeftToRightDataIsUsedInPlace)
 
     // Every other arrangement gets its own buffer.
     for (BYTE descriptor : {BYTE(0x00), BYTE(0x10), BYTE(0x30)}) {
-        TgaSpec other = spec;
+        TgaLayout other = layout;
         other.descriptor = descriptor;
         const Bytes otherFile = makeTga(other, {}, pixels);
         ASSERT_TRUE(tgaAccepted(otherFile, image));
@@ -220,10 +220,10 @@ TEST(TgaReader, ColourMapsBecomeTheFullPaletteFromTheFirstEntry)
         {32, {1, 2, 3, 4, 5, 6, 7, 8}, {{3, 2, 1, 4}, {7, 6, 5, 8}}},
     };
     for (const Case& c : cases) {
-        const TgaSpec spec{.colourMapType = 1, .imageType = 1, .colourMapFirst = 10, .colourMapLength = 2,
+        const TgaLayout layout{.colourMapType = 1, .imageType = 1, .colourMapFirst = 10, .colourMapLength = 2,
                            .colourMapBits = c.bits, .width = 3, .height = 1, .pixelBits = 8};
         DecodedImage image;
-        const Bytes file = makeTga(spec, c.entries, {10, 11, 12});
+        const Bytes file = makeTga(layout, c.entries, {10, 11, 12});
         ASSERT_TRUE(tgaAccepted(file, image)) << int(c.bits);
         EXPECT_EQ(image.format, D3DFMT_P8);
         ASSERT_NE(image.palette, nullptr);
@@ -241,10 +241,10 @@ TEST(TgaReader, ColourMapsBecomeTheFullPaletteFromTheFirstEntry)
 
 TEST(TgaReader, TrueColourImagesSkipAPresentColourMap)
 {
-    const TgaSpec spec{.idLength = 3, .colourMapType = 1, .imageType = 2, .colourMapLength = 3, .colourMapBits = 16,
+    const TgaLayout layout{.idLength = 3, .colourMapType = 1, .imageType = 2, .colourMapLength = 3, .colourMapBits = 16,
                        .width = 1, .height = 1, .pixelBits = 24};
     DecodedImage image;
-    const Bytes file = makeTga(spec, Bytes(6, 0xEE), {7, 8, 9});
+    const Bytes file = makeTga(layout, Bytes(6, 0xEE), {7, 8, 9});
     ASSERT_TRUE(tgaAccepted(file, image));
     EXPECT_EQ(image.format, D3DFMT_R8G8B8);
     EXPECT_EQ(image.palette, nullptr);
@@ -256,30 +256,30 @@ TEST(TgaReader, RunLengthPacketsContinueOnTheNextRowAndStopAtTheImageEnd)
     // 3×2 greyscale, bottom-up: a run of 4 (fills the bottom row and starts the top one), a
     // literal packet of 3 whose last pixel passes the end of the image and is dropped.
     const Bytes stream = {0x83, 50, 0x02, 60, 70, 80};
-    const TgaSpec spec{.imageType = 11, .width = 3, .height = 2, .pixelBits = 8, .descriptor = 0x00};
+    const TgaLayout layout{.imageType = 11, .width = 3, .height = 2, .pixelBits = 8, .descriptor = 0x00};
     DecodedImage image;
-    const Bytes file = makeTga(spec, {}, stream);
+    const Bytes file = makeTga(layout, {}, stream);
     ASSERT_TRUE(tgaAccepted(file, image));
     EXPECT_EQ(pixelBytes(image), (Bytes{50, 60, 70, 50, 50, 50}));
 
     // The same stream right to left, top-down.
-    TgaSpec mirrored = spec;
+    TgaLayout mirrored = layout;
     mirrored.descriptor = 0x30;
     const Bytes mirroredFile = makeTga(mirrored, {}, stream);
     ASSERT_TRUE(tgaAccepted(mirroredFile, image));
     EXPECT_EQ(pixelBytes(image), (Bytes{50, 50, 50, 70, 60, 50}));
 
     // A run longer than the whole image fills it and nothing else.
-    const Bytes longRunFile = makeTga(spec, {}, {0xFF, 9});
+    const Bytes longRunFile = makeTga(layout, {}, {0xFF, 9});
     ASSERT_TRUE(tgaAccepted(longRunFile, image));
     EXPECT_EQ(pixelBytes(image), Bytes(6, 9));
 }
 
 TEST(TgaReader, DataRunningOutRefusesTheFile)
 {
-    const TgaSpec rawSpec{.width = 4, .height = 3, .pixelBits = 24, .descriptor = 0x00};
+    const TgaLayout rawSpec{.width = 4, .height = 3, .pixelBits = 24, .descriptor = 0x00};
     const Bytes raw = makeTga(rawSpec, {}, Bytes(4 * 3 * 3, 0x40));
-    const TgaSpec rleSpec{.imageType = 10, .width = 4, .height = 3, .pixelBits = 32, .descriptor = 0x20};
+    const TgaLayout rleSpec{.imageType = 10, .width = 4, .height = 3, .pixelBits = 32, .descriptor = 0x20};
     // Literal of 3, run of 5, literal of 4: every byte is needed.
     Bytes stream = {0x02};
     stream.insert(stream.end(), 12, 0x11);
@@ -288,7 +288,7 @@ TEST(TgaReader, DataRunningOutRefusesTheFile)
     stream.push_back(0x03);
     stream.insert(stream.end(), 16, 0x33);
     const Bytes rle = makeTga(rleSpec, {}, stream);
-    const TgaSpec mapSpec{.colourMapType = 1, .imageType = 9, .colourMapLength = 2, .colourMapBits = 24,
+    const TgaLayout mapSpec{.colourMapType = 1, .imageType = 9, .colourMapLength = 2, .colourMapBits = 24,
                           .width = 2, .height = 2, .pixelBits = 8};
     const Bytes mapped = makeTga(mapSpec, Bytes(6, 1), {0x81, 0, 0x81, 1});
 

@@ -39,7 +39,7 @@ std::vector<double> timbreTable(const Timbre& timbre, int harmonics, double fund
 // A looped tone: an attack that morphs from one timbre to another, then a loop of whole periods. Chorus
 // voices, detuned, add only the upper harmonics: detuned copies of the fundamental would beat into a
 // slow tremolo. They too hold whole numbers of periods per loop, so the loop repeats exactly.
-struct ToneSpec {
+struct ToneRecipe {
     int rootNote = noteC4;
     int topNote = noteC4;
     double loopSeconds = 0.1;
@@ -83,8 +83,8 @@ struct VoiceTables {
 // Every tone starts with a short fade-in ahead of its loop, so a note never starts on a jump.
 constexpr double fadeInSeconds = 0.001;
 
-long long attackFrames(const ToneSpec& spec) {
-    return std::llround(std::max(spec.attackSeconds, 2.0 * fadeInSeconds) * synthSampleRate());
+long long attackFrames(const ToneRecipe& recipe) {
+    return std::llround(std::max(recipe.attackSeconds, 2.0 * fadeInSeconds) * synthSampleRate());
 }
 
 void fadeIn(std::vector<double>& signal) {
@@ -93,9 +93,9 @@ void fadeIn(std::vector<double>& signal) {
         signal[i] *= static_cast<double>(i) / static_cast<double>(frames);
 }
 
-VoiceTables voiceTables(const ToneSpec& spec, int harmonics, double rootHz, int fromHarmonic, double level) {
-    return {timbreTable(spec.attack, harmonics, rootHz, fromHarmonic),
-            timbreTable(spec.sustain, harmonics, rootHz, fromHarmonic), attackFrames(spec), level};
+VoiceTables voiceTables(const ToneRecipe& recipe, int harmonics, double rootHz, int fromHarmonic, double level) {
+    return {timbreTable(recipe.attack, harmonics, rootHz, fromHarmonic),
+            timbreTable(recipe.sustain, harmonics, rootHz, fromHarmonic), attackFrames(recipe), level};
 }
 
 void addVoice(std::vector<double>& out, long long periods, long long offset, long long loop, const VoiceTables& t) {
@@ -135,28 +135,28 @@ XmSample tunedSample(const std::string& name, const std::vector<double>& signal,
     return sample;
 }
 
-XmSample buildTone(const std::string& name, const ToneSpec& spec) {
+XmSample buildTone(const std::string& name, const ToneRecipe& recipe) {
     const double rate = synthSampleRate();
-    const double rootHz = xmNoteFrequency(spec.rootNote);
-    const LoopFit loop = fitLoop(rate / rootHz, spec.loopSeconds, rate);
-    const int harmonics = std::max(1, static_cast<int>(highestPartialHz / xmNoteFrequency(spec.topNote + 1)));
-    const VoiceTables core = voiceTables(spec, harmonics, rootHz, 1, 1.0);
+    const double rootHz = xmNoteFrequency(recipe.rootNote);
+    const LoopFit loop = fitLoop(rate / rootHz, recipe.loopSeconds, rate);
+    const int harmonics = std::max(1, static_cast<int>(highestPartialHz / xmNoteFrequency(recipe.topNote + 1)));
+    const VoiceTables core = voiceTables(recipe, harmonics, rootHz, 1, 1.0);
     std::vector<double> signal(static_cast<std::size_t>(core.attackFrames + loop.length), 0.0);
-    NoiseSource random(spec.seed);
+    NoiseSource random(recipe.seed);
     auto randomOffset = [&] { return static_cast<long long>(random.nextBits() % static_cast<std::uint32_t>(loop.length)); };
     const auto start = std::llround(quietestStart(core.attack) * static_cast<double>(loop.length) /
                                     static_cast<double>(loop.periods));
     addVoice(signal, loop.periods, start, loop.length, core);
-    if (!spec.chorusCents.empty()) {
-        const VoiceTables chorus = voiceTables(spec, harmonics, rootHz, spec.chorusFromHarmonic, spec.chorusLevel);
-        for (double cents : spec.chorusCents) {
+    if (!recipe.chorusCents.empty()) {
+        const VoiceTables chorus = voiceTables(recipe, harmonics, rootHz, recipe.chorusFromHarmonic, recipe.chorusLevel);
+        for (double cents : recipe.chorusCents) {
             const double ratio = detPow2(cents / 1200.0) - 1.0;
             const long long periods = loop.periods + std::llround(static_cast<double>(loop.periods) * ratio);
             addVoice(signal, periods, randomOffset(), loop.length, chorus);
         }
     }
     fadeIn(signal);
-    XmSample sample = tunedSample(name, signal, spec.rootNote, 0);
+    XmSample sample = tunedSample(name, signal, recipe.rootNote, 0);
     sample.loopStart = static_cast<std::uint32_t>(core.attackFrames);
     sample.loopLength = static_cast<std::uint32_t>(loop.length);
     return sample;
@@ -168,14 +168,14 @@ struct KeyRange {
     int topNote;
 };
 
-void addTones(XmInstrument& instrument, const std::vector<KeyRange>& ranges, ToneSpec spec) {
+void addTones(XmInstrument& instrument, const std::vector<KeyRange>& ranges, ToneRecipe recipe) {
     int lowNote = 1;
     for (const KeyRange& range : ranges) {
-        spec.rootNote = range.rootNote;
-        spec.topNote = range.topNote;
-        spec.seed += 17;
+        recipe.rootNote = range.rootNote;
+        recipe.topNote = range.topNote;
+        recipe.seed += 17;
         const auto index = static_cast<std::uint8_t>(instrument.samples.size());
-        instrument.samples.push_back(buildTone(instrument.name + " " + std::to_string(range.rootNote), spec));
+        instrument.samples.push_back(buildTone(instrument.name + " " + std::to_string(range.rootNote), recipe));
         for (int note = lowNote; note <= 96; ++note) instrument.keymap[static_cast<std::size_t>(note - 1)] = index;
         lowNote = range.topNote + 1;
     }
@@ -195,60 +195,60 @@ void addOneShot(XmInstrument& instrument, const std::vector<double>& signal, int
 }
 
 void makeBass(XmInstrument& in) {
-    ToneSpec spec;
-    spec.loopSeconds = 0.05;
-    spec.attack = {0.3, 1.0, 0.6, 2600.0};
-    spec.sustain = {0.3, 1.0, 0.6, 520.0};
-    spec.attackSeconds = 0.09;
-    addTones(in, {{25, 40}}, spec);
+    ToneRecipe recipe;
+    recipe.loopSeconds = 0.05;
+    recipe.attack = {0.3, 1.0, 0.6, 2600.0};
+    recipe.sustain = {0.3, 1.0, 0.6, 520.0};
+    recipe.attackSeconds = 0.09;
+    addTones(in, {{25, 40}}, recipe);
     in.volumeEnvelope = sustainedEnvelope({{0, 64}, {4, 52}, {16, 42}});
     in.fadeout = 0x800;
 }
 
 void makePad(XmInstrument& in) {
-    ToneSpec spec;
-    spec.loopSeconds = 2.0;
-    spec.chorusCents = {-7.0, 7.0, -17.0, 17.0};
-    spec.chorusLevel = 0.6;
-    spec.sustain = {0.0, 1.0, 0.15, 1900.0};
-    spec.attack = spec.sustain;
-    addTones(in, {{49, 62}}, spec);
+    ToneRecipe recipe;
+    recipe.loopSeconds = 2.0;
+    recipe.chorusCents = {-7.0, 7.0, -17.0, 17.0};
+    recipe.chorusLevel = 0.6;
+    recipe.sustain = {0.0, 1.0, 0.15, 1900.0};
+    recipe.attack = recipe.sustain;
+    addTones(in, {{49, 62}}, recipe);
     in.volumeEnvelope = sustainedEnvelope({{0, 0}, {10, 64}});
     in.fadeout = 0x140;
 }
 
 void makeLead(XmInstrument& in) {
-    ToneSpec spec;
-    spec.loopSeconds = 1.0;
-    spec.chorusCents = {6.0};
-    spec.chorusLevel = 0.4;
-    spec.attack = {0.0, 1.0, 0.6, 7500.0};
-    spec.sustain = {0.0, 1.0, 0.6, 3200.0};
-    spec.attackSeconds = 0.1;
-    addTones(in, {{49, 60}, {61, 72}, {73, 86}}, spec);
+    ToneRecipe recipe;
+    recipe.loopSeconds = 1.0;
+    recipe.chorusCents = {6.0};
+    recipe.chorusLevel = 0.4;
+    recipe.attack = {0.0, 1.0, 0.6, 7500.0};
+    recipe.sustain = {0.0, 1.0, 0.6, 3200.0};
+    recipe.attackSeconds = 0.1;
+    addTones(in, {{49, 60}, {61, 72}, {73, 86}}, recipe);
     in.volumeEnvelope = sustainedEnvelope({{0, 64}, {6, 54}, {20, 48}});
     in.fadeout = 0x600;
     in.vibrato = {0, 60, 6, 24};
 }
 
 void makePluck(XmInstrument& in) {
-    ToneSpec spec;
-    spec.loopSeconds = 0.05;
-    spec.attack = {0.0, 1.0, 0.3, 9000.0};
-    spec.sustain = {0.0, 1.0, 0.3, 1400.0};
-    spec.attackSeconds = 0.2;
-    addTones(in, {{49, 60}, {61, 76}}, spec);
+    ToneRecipe recipe;
+    recipe.loopSeconds = 0.05;
+    recipe.attack = {0.0, 1.0, 0.3, 9000.0};
+    recipe.sustain = {0.0, 1.0, 0.3, 1400.0};
+    recipe.attackSeconds = 0.2;
+    addTones(in, {{49, 60}, {61, 76}}, recipe);
     in.volumeEnvelope.points = {{0, 64}, {3, 40}, {10, 20}, {24, 6}, {40, 0}};
     in.volumeEnvelope.enabled = true;
     in.fadeout = 0x800;
 }
 
 void makeSine(XmInstrument& in) {
-    ToneSpec spec;
-    spec.loopSeconds = 0.1;
-    spec.sustain = {1.0, 0.0, 0.0, 1e9};
-    spec.attack = spec.sustain;
-    addTones(in, {{58, 96}}, spec);
+    ToneRecipe recipe;
+    recipe.loopSeconds = 0.1;
+    recipe.sustain = {1.0, 0.0, 0.0, 1e9};
+    recipe.attack = recipe.sustain;
+    addTones(in, {{58, 96}}, recipe);
 }
 
 using Recipe = std::function<void(XmInstrument&)>;

@@ -215,7 +215,7 @@ Colour directLight(const Hit& hit, Vec3 normal, const Surface& surface, Vec3 vie
     const float windowShade = shadows ? shadowTowards(lift, windowLight, windowRadius) : 1.0f;
     const float diffuse = std::max(0.0f, dot(normal, toWindow)) * windowShade;
     const Vec3 half = normalize(toWindow - view);
-    const float spec = std::pow(std::max(0.0f, dot(normal, half)), surface.shininess) * surface.specular * windowShade;
+    const float highlight = std::pow(std::max(0.0f, dot(normal, half)), surface.shininess) * surface.specular * windowShade;
     // Candle: a warm point light close by.
     const Vec3 toFlame = flame - hit.point;
     const float flameDistance = length(toFlame);
@@ -225,7 +225,7 @@ Colour directLight(const Hit& hit, Vec3 normal, const Surface& surface, Vec3 vie
     const float ambient = 0.05f + 0.03f * normal.y;
     Colour c = surface.albedo * (windowColour * (diffuse * 1.05f) + flameColour * (flameDiffuse * 1.6f) +
                                  Colour{ambient, ambient, ambient * 1.15f});
-    c = c + windowColour * spec + flameColour * (flameDiffuse * surface.specular * 0.5f);
+    c = c + windowColour * highlight + flameColour * (flameDiffuse * surface.specular * 0.5f);
     return c + surface.glow;
 }
 

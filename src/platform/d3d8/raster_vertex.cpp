@@ -385,9 +385,9 @@ void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayo
         } else if (hasDiffuse || hasSpecular || i == 0) {
             // Without colours in the format every vertex has the first one's white and black.
             colourToFloats(diffuse, v.attr + kDiffuseSlot);
-            float spec[4];
-            colourToFloats(specular, spec);
-            std::copy(spec, spec + 3, v.attr + kSpecularSlot);
+            float specularRgba[4];
+            colourToFloats(specular, specularRgba);
+            std::copy(specularRgba, specularRgba + 3, v.attr + kSpecularSlot);
         }
         for (int st = 0; st < pipe.stageCount; ++st) {
             const StageConfig& sc = pipe.stages[st];
