@@ -115,6 +115,67 @@ TEST_F(RasterOverlay, FanCoversEveryPixelOnce) {
 
 }
 
+// A mesh of triangles a few pixels across, as models are made of: some vertices sit exactly
+// on pixel centres (so edges run through centres and the fill rule decides), the others are
+// jittered on the 1/256 grid. Inside the mesh every pixel is hit exactly once, with and
+// without a depth test.
+TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
+    constexpr int kCols = 60, kRows = 40;
+    constexpr float kCell = 4.5f, kLeft = 40.0f, kTop = 50.0f;
+    uint32_t state = 7;
+    std::vector<std::pair<float, float>> grid;
+    for (int j = 0; j <= kRows; ++j) {
+        for (int i = 0; i <= kCols; ++i) {
+            state = state * 1103515245u + 12345u;
+            const bool onCentre = (state >> 16) % 3 == 0 || i == 0 || j == 0 || i == kCols || j == kRows;
+            const float jx = static_cast<float>((state >> 8) % 384) / 256.0f - 0.75f;
+            const float jy = static_cast<float>((state >> 20) % 384) / 256.0f - 0.75f;
+            const float x = kLeft + i * kCell, y = kTop + j * kCell;
+            grid.emplace_back(onCentre ? std::round(x) : x + jx, onCentre ? std::round(y) : y + jy);
+        }
+    }
+    std::vector<OverlayVertex> triangles;
+    auto corner = [&](int i, int j) {
+        const auto [x, y] = grid[j * (kCols + 1) + i];
+        return OverlayVertex{x, y, 1, 0x00010101, 0, 0};
+    };
+    for (int j = 0; j < kRows; ++j) {
+        for (int i = 0; i < kCols; ++i) {
+            // Alternate diagonals, and both windings, as meshes have them.
+            const bool flip = (i + j) % 2 == 1;
+            const OverlayVertex a = corner(i, j), b = corner(i + 1, j), c = corner(i + 1, j + 1), d = corner(i, j + 1);
+            if (flip) {
+                triangles.insert(triangles.end(), {a, b, d, b, c, d});
+            } else {
+                triangles.insert(triangles.end(), {a, c, b, a, d, c});
+            }
+        }
+    }
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    for (const bool depth : {false, true}) {
+        SCOPED_TRACE(depth ? "with depth" : "without depth");
+        device->SetRenderState(D3DRS_ZENABLE, depth ? TRUE : FALSE);
+        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        drawTriangles(D3DPT_TRIANGLELIST, triangles, static_cast<UINT>(triangles.size() / 3));
+        const auto pixels = backBufferPixels();
+        // The mesh's outer edges lie on whole pixels: [left, right) x [top, bottom) exactly.
+        const int left = static_cast<int>(kLeft), top = static_cast<int>(kTop);
+        const int right = static_cast<int>(std::round(kLeft + kCols * kCell));
+        const int bottom = static_cast<int>(std::round(kTop + kRows * kCell));
+        int wrong = 0;
+        for (int y = 0; y < 480; ++y) {
+            for (int x = 0; x < 640; ++x) {
+                const bool inside = x >= left && x < right && y >= top && y < bottom;
+                wrong += (pixels[y * 640 + x] & 0xFFFFFF) != (inside ? 0x010101u : 0u);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
     const std::vector<uint32_t> texels = {
         0xFFFF0000, 0x80FF0000, 0x4000FF00, 0xFF0000FF, 0xC0FFFFFF, 0x20808080, 0xFF102030, 0x00FFFFFF,

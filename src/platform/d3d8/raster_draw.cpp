@@ -70,10 +70,11 @@ public:
     Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade,
                AffineSpanFn affineSpan)
         : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
-          batch_(storage().batch), clipPool_(storage().clipPool) {
-        batch_->count = 0;
-        batch_->triangles = 0;
-        batch_->contiguous = true;
+          rasteriseSmall_(rasteriseSmallFunction()), batch_(storage().batch), clipPool_(storage().clipPool) {
+        resetBatch();
+        // Depth can be settled as fragments are found unless alpha testing decides the write.
+        depthEarly_ = pipe_.depthTest && !(pipe_.alphaTest && pipe_.depthWrite) &&
+                      context.depth.pitch == context.target.pitch;
     }
 
     void triangle(const ShadedVertex* a, const ShadedVertex* b, const ShadedVertex* c, bool pretransformed) {
@@ -132,11 +133,17 @@ public:
 private:
     static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
 
-    void flush() {
-        if (batch_->count > 0) shade_(context_, *batch_);
+    void resetBatch() {
         batch_->count = 0;
         batch_->triangles = 0;
         batch_->contiguous = true;
+        batch_->depthTested = false;
+        batch_->interpolated = false;
+    }
+
+    void flush() {
+        if (batch_->count > 0) shade_(context_, *batch_);
+        resetBatch();
     }
 
     // Sutherland-Hodgman in clip space against the planes the outcodes name.
@@ -348,11 +355,58 @@ private:
             scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, x0, x1); });
             return;
         }
+        if (scanSmall(a, b, c, area)) return;
+        if (batch_->depthTested || batch_->interpolated) flush();
         int slot = -1;
         scanRows(a, b, c, [&](int y, int x0, int x1) {
             if (slot < 0) slot = addPlanes(a, b, c, area);
             span(y, x0, x1, slot);
         });
+    }
+
+    // The edge-function path for triangles no wider or taller than kSmallTriangleSpan; false
+    // when the triangle is larger. It covers exactly the pixels scanRows would.
+    bool scanSmall(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        const int32_t minX = std::min({a.f[0], b.f[0], c.f[0]}), maxX = std::max({a.f[0], b.f[0], c.f[0]});
+        const int32_t minY = std::min({a.f[1], b.f[1], c.f[1]}), maxY = std::max({a.f[1], b.f[1], c.f[1]});
+        if (maxX - minX > kSmallTriangleSpan * 256 || maxY - minY > kSmallTriangleSpan * 256) return false;
+        SmallTriangle t;
+        t.left = std::max(ceilRow(minX), viewport_.left);
+        t.top = std::max(ceilRow(minY), viewport_.top);
+        t.width = std::min(ceilRow(maxX), viewport_.right) - t.left;
+        t.height = std::min(ceilRow(maxY), viewport_.bottom) - t.top;
+        if (t.width <= 0 || t.height <= 0) return true;
+        const int64_t sign = area > 0 ? 1 : -1;
+        const ScreenVertex* v[3] = {&a, &b, &c};
+        for (int k = 0; k < 3; ++k) {
+            const int32_t* p = v[k]->f;
+            const int32_t* q = v[(k + 1) % 3]->f;
+            const int64_t ex = q[0] - p[0], ey = q[1] - p[1];
+            // Inside is the side the other vertex is on; the inward normal is (-ey, ex) * sign.
+            t.e[k] = static_cast<int32_t>(sign * (ex * (256 * int64_t{t.top} - p[1]) - ey * (256 * int64_t{t.left} - p[0])));
+            t.dx[k] = static_cast<int32_t>(-sign * ey * 256);
+            t.dy[k] = static_cast<int32_t>(sign * ex * 256);
+            const bool topLeft = t.dx[k] > 0 || (t.dx[k] == 0 && t.dy[k] > 0);
+            t.bias[k] = topLeft ? -1 : 0;
+        }
+        t.depthEarly = depthEarly_;
+        // Attributes are worked out here unless a later depth test would drop fragments.
+        t.interpolate = !pipe_.depthTest || depthEarly_;
+        if (batch_->count > 0 && (batch_->depthTested != t.depthEarly || batch_->interpolated != t.interpolate)) {
+            flush();
+        }
+        if (batch_->count + t.width * t.height > kBatchSize || batch_->triangles == kBatchTriangles) flush();
+        const int before = batch_->count;
+        t.slot = addPlanes(a, b, c, area);
+        rasteriseSmall_(context_, *batch_, t);
+        if (batch_->count == before) {
+            --batch_->triangles;  // nothing visible: its planes are not needed
+        } else {
+            batch_->contiguous = false;
+            batch_->depthTested = t.depthEarly;
+            batch_->interpolated = t.interpolate;
+        }
+        return true;
     }
 
     AffineTriangle affineSetup(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
@@ -413,6 +467,8 @@ private:
         if (batch_->count > 0) shade_(context_, *batch_);
         batch_->count = 0;
         batch_->contiguous = true;
+        batch_->depthTested = false;
+        batch_->interpolated = false;
         batch_->planes[0] = keep;
         batch_->triangles = 1;
         return 0;
@@ -433,6 +489,8 @@ private:
     ViewportTransform viewport_;
     ShadeBatchFn shade_;
     AffineSpanFn affineSpan_;
+    RasteriseSmallFn rasteriseSmall_;
+    bool depthEarly_ = false;
     std::unique_ptr<FragmentBatch>& batch_;
     std::vector<ShadedVertex>& clipPool_;
     int clipUsed_ = 0;
@@ -468,6 +526,14 @@ AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
     case 2: return kernels_avx512::affineSpanFor(pipe);
     case 1: return kernels_avx2::affineSpanFor(pipe);
     default: return kernels_base::affineSpanFor(pipe);
+    }
+}
+
+RasteriseSmallFn rasteriseSmallFunction() {
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::rasteriseSmall;
+    case 1: return kernels_avx2::rasteriseSmall;
+    default: return kernels_base::rasteriseSmall;
     }
 }
 

@@ -156,6 +156,7 @@ void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayo
 
 constexpr int kBatchSize = 512;
 constexpr int kBatchTriangles = 256;
+constexpr int kBatchSlack = 16;  // whole vectors may be written past the last fragment
 
 // Plane equations of one triangle relative to its first vertex (x0, y0): depth, 1/w, and
 // the perspective barycentrics of vertices 1 and 2 multiplied by 1/w.
@@ -175,11 +176,14 @@ struct FragmentBatch {
     int count = 0;
     int triangles = 0;
     bool contiguous = true;
-    alignas(64) float rx[kBatchSize];
-    alignas(64) float ry[kBatchSize];
-    alignas(64) int32_t offset[kBatchSize];
-    alignas(64) uint16_t tri[kBatchSize];
+    bool depthTested = false;  // the fragments have passed (and written) the depth test already
+    bool interpolated = false;  // attr holds every interpolated attribute of every fragment
+    alignas(64) float rx[kBatchSize + kBatchSlack];
+    alignas(64) float ry[kBatchSize + kBatchSlack];
+    alignas(64) int32_t offset[kBatchSize + kBatchSlack];
+    alignas(64) uint16_t tri[kBatchSize + kBatchSlack];
     TrianglePlanes planes[kBatchTriangles];
+    alignas(64) float attr[kMaxAttrs][kBatchSize + kBatchSlack];
 };
 
 struct PixelContext {
@@ -206,18 +210,38 @@ AffineSpanFn affineSpanFunction(const PipelineConfig& pipe);
 using ShadeBatchFn = void (*)(const PixelContext&, FragmentBatch&);
 ShadeBatchFn shadeBatchFunction();
 
+// A triangle whose bounding box is small enough for exact edge functions in 32 bits. Edge i
+// at pixel centre (left + x, top + y) is e[i] + x * dx[i] + y * dy[i], in 1/256 pixel
+// squared; the centre is inside when every edge is above its bias (-1 on the top and left
+// edges, which own the centres lying on them, 0 on the others).
+struct SmallTriangle {
+    int left, top, width, height;
+    int32_t e[3], dx[3], dy[3], bias[3];
+    int slot;           // its planes in the batch
+    bool depthEarly;    // test (and write) depth here rather than when shading
+    bool interpolate;   // fill the batch's attributes here too
+};
+constexpr int kSmallTriangleSpan = 32;  // largest vertex extent, in pixels, taken this way
+
+// Appends the triangle's fragments to the batch, which has room for width * height more.
+using RasteriseSmallFn = void (*)(const PixelContext&, FragmentBatch&, const SmallTriangle&);
+RasteriseSmallFn rasteriseSmallFunction();
+
 namespace kernels_base {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 namespace kernels_avx2 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 namespace kernels_avx512 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }

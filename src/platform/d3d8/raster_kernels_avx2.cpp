@@ -2,6 +2,7 @@
 // multiply-adds stays off so that both builds compute the same pixels.
 #pragma GCC target("avx2,fma,bmi,bmi2,f16c,tune=znver3")
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
+#define KERNEL_SIMD 1
 #define KERNEL_NAMESPACE kernels_avx2
 #include "raster_kernels.inc"
 

@@ -2,6 +2,7 @@
 // chosen at run time; 512-bit vectors, no fused multiply-adds so every build agrees.
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx512cd,avx2,fma,bmi,bmi2,f16c,tune=znver3,prefer-vector-width=512")
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
+#define KERNEL_SIMD 2
 #define KERNEL_NAMESPACE kernels_avx512
 #include "raster_kernels.inc"
 
