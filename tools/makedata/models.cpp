@@ -34,8 +34,8 @@ Mesh makeKnot()
     constexpr int p = 2, q = 3;
     constexpr float major = 0.27f, minor = 0.12f, tube = 0.075f;
     ParametricSurface surface;
-    surface.segmentsU = 320;
-    surface.segmentsV = 20;
+    surface.segmentsU = 160;
+    surface.segmentsV = 12;
     surface.textureRepeatU = 6;
     surface.position = [](float u, float v) {
         // Frenet frame of the centre line, from finite differences: torus knots have no inflections.
@@ -59,8 +59,8 @@ Mesh makeKnot()
 Mesh makeBlob()
 {
     ParametricSurface surface;
-    surface.segmentsU = 120;
-    surface.segmentsV = 72;
+    surface.segmentsU = 64;
+    surface.segmentsV = 40;
     surface.textureRepeatU = 2;
     surface.position = [](float u, float v) {
         const float phi = u * 2.0f * pi;
@@ -86,8 +86,8 @@ Mesh makeShell()
     constexpr float startAngle = -3.0f * pi;  // the hidden inner whorls
     constexpr float endAngle = 2.2f * pi;     // the aperture
     ParametricSurface surface;
-    surface.segmentsU = 240;
-    surface.segmentsV = 40;
+    surface.segmentsU = 128;
+    surface.segmentsV = 22;
     surface.textureRepeatU = 4;
     surface.position = [](float u, float v) {
         const float theta = startAngle + u * (endAngle - startAngle);
