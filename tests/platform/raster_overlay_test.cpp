@@ -387,29 +387,39 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
 
 // Overlay rectangles take a fused loop; the general pipeline must give the same pixels. A
 // black specular colour added to the result changes nothing but keeps the fused loop out.
+// The fused loops, with their shortcuts (nothing drawn at alpha 0, no blending for opaque
+// pictures at alpha 255), against the general pipeline, which specular turns on.
 TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
     std::vector<uint32_t> texels(13 * 7);
     for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u;
-    IDirect3DTexture8* t = makeTexture(13, 7, texels);
-    device->SetTexture(0, t);
     showQuadState();
-    auto render = [&] {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
-        drawQuad(3, 5, 211, 97, 0xB0FFFFFF);
-        // A rotated, wrapped rectangle.
-        const std::vector<OverlayVertex> quad = {{300.25f, 20.5f, 1, 0x90FFFFFF, -0.5f, -0.25f},
-                                                 {420.75f, 60.125f, 1, 0x90FFFFFF, 2.5f, -0.25f},
-                                                 {380.5f, 180.0f, 1, 0x90FFFFFF, 2.5f, 1.75f},
-                                                 {260.0f, 140.375f, 1, 0x90FFFFFF, -0.5f, 1.75f}};
-        drawTriangles(D3DPT_TRIANGLEFAN, quad, 2);
-        return backBufferPixels();
-    };
-    const auto fused = render();
-    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
-    const auto general = render();
-    EXPECT_EQ(fused, general);
-    device->SetTexture(0, nullptr);
-    t->Release();
+    for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
+        IDirect3DTexture8* t = makeTexture(13, 7, texels, format);
+        device->SetTexture(0, t);
+        for (const DWORD alpha : {0x00u, 0xB0u, 0xFFu}) {
+            SCOPED_TRACE(testing::Message() << "format " << format << ", alpha " << alpha);
+            const DWORD colour = (alpha << 24) | 0xFFFFFF;
+            auto render = [&] {
+                device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
+                drawQuad(3, 5, 211, 97, colour);
+                // A rotated, wrapped rectangle.
+                const std::vector<OverlayVertex> quad = {{300.25f, 20.5f, 1, colour, -0.5f, -0.25f},
+                                                         {420.75f, 60.125f, 1, colour, 2.5f, -0.25f},
+                                                         {380.5f, 180.0f, 1, colour, 2.5f, 1.75f},
+                                                         {260.0f, 140.375f, 1, colour, -0.5f, 1.75f}};
+                drawTriangles(D3DPT_TRIANGLEFAN, quad, 2);
+                return backBufferPixels();
+            };
+            device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
+            const auto fused = render();
+            device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+            const auto general = render();
+            EXPECT_EQ(fused, general);
+        }
+        device->SetTexture(0, nullptr);
+        t->Release();
+    }
+    device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
 }
 
 TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {

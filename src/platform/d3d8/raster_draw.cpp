@@ -7,6 +7,8 @@
 // integer coordinates, a pixel belongs to a triangle when its centre is inside, and centres on
 // an edge belong to it only on top and left edges, so triangles sharing an edge cover each
 // pixel along it exactly once.
+// Maths without errno, so square roots and roundings are single instructions.
+#pragma GCC optimize("no-math-errno")
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,8 @@
 // Fixed-function vertex processing: world x view x projection with row vectors, optional
 // vertex blending, lighting, normals to camera space, texture coordinate selection and
 // generation, and the per-draw check whether colours are the same on every vertex.
+// Maths without errno, so square roots and roundings are single instructions.
+#pragma GCC optimize("no-math-errno")
 #include <algorithm>
 #include <bit>
 #include <cmath>
