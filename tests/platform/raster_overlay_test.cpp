@@ -390,8 +390,12 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
 // The fused loops, with their shortcuts (nothing drawn at alpha 0, no blending for opaque
 // pictures at alpha 255), against the general pipeline, which specular turns on.
 TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
+    // Columns of clear and of solid texels, as glyphs have, then mixed alphas.
     std::vector<uint32_t> texels(13 * 7);
-    for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u;
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const uint32_t mixed = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u, column = i % 13;
+        texels[i] = column < 4 ? mixed & 0xFFFFFF : column < 8 ? mixed | 0xFF000000u : mixed;
+    }
     showQuadState();
     for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
         IDirect3DTexture8* t = makeTexture(13, 7, texels, format);

@@ -55,6 +55,8 @@ inline I bytePattern(const int8_t* p16) {
     return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p16)));
 }
 inline I broadcastFirst(I a) { return _mm512_broadcastd_epi32(_mm512_castsi512_si128(a)); }
+inline bool allZero(I a) { return _mm512_test_epi32_mask(a, a) == 0; }
+inline bool allEqual(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
 inline int first(I a) { return _mm_cvtsi128_si32(_mm512_castsi512_si128(a)); }
 inline bool allBelow(I a, int limit) { return _mm512_cmplt_epu32_mask(a, splat(limit)) == 0xFFFF; }
 // Texels base[index] for indices in [0, kWindow), from two plain loads.
@@ -100,6 +102,8 @@ inline I bytePattern(const int8_t* p16) {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p16)));
 }
 inline I broadcastFirst(I a) { return _mm256_broadcastd_epi32(_mm256_castsi256_si128(a)); }
+inline bool allZero(I a) { return _mm256_testz_si256(a, a) != 0; }
+inline bool allEqual(I a, I b) { return _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, b)) == -1; }
 inline int first(I a) { return _mm_cvtsi128_si32(_mm256_castsi256_si128(a)); }
 inline bool allBelow(I a, int limit) {
     return _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_min_epu32(a, splat(limit - 1)), a)) == -1;
