@@ -218,12 +218,8 @@ TEST(PngReader, DamagedOrCutShortFilesAreRefused)
 {
     const PngLayout layout{.colourType = PNG_COLOR_TYPE_RGB_ALPHA, .bitDepth = 8, .width = 7, .height = 5};
     const Bytes file = writeTestPng(layout);
+    expectCutsRefused(readPng, file, file.size(), "png");
     DecodedImage image;
-    ASSERT_TRUE(readPng(file.data(), file.size(), image));
-    for (size_t length = 0; length < file.size(); ++length) {
-        EXPECT_FALSE(readPng(file.data(), length, image)) << "cut to " << length << " of " << file.size();
-        EXPECT_EQ(decodeImage(file.data(), length, image), static_cast<HRESULT>(0x88760B59)) << length;
-    }
     // A flipped bit inside the image data fails its checksum.
     Bytes damaged = file;
     damaged[damaged.size() - 20] ^= 0x10;

@@ -211,6 +211,59 @@ DecodedImage decodeOrFail(const Bytes& bytes)
     return image;
 }
 
+void putLe16(Bytes& out, uint32_t v)
+{
+    out.push_back(static_cast<BYTE>(v));
+    out.push_back(static_cast<BYTE>(v >> 8));
+}
+
+void putLe32(Bytes& out, uint32_t v)
+{
+    putLe16(out, v & 0xFFFF);
+    putLe16(out, v >> 16);
+}
+
+uint32_t le16(const Bytes& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8);
+}
+
+uint32_t le32(const Bytes& b, size_t at)
+{
+    return le16(b, at) | (le16(b, at + 2) << 16);
+}
+
+Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)
+{
+    Bytes out = {s.idLength, s.colourMapType, s.imageType};
+    putLe16(out, s.colourMapFirst);
+    putLe16(out, s.colourMapLength);
+    out.push_back(s.colourMapBits);
+    putLe32(out, 0); // x and y origin
+    putLe16(out, s.width);
+    putLe16(out, s.height);
+    out.push_back(s.pixelBits);
+    out.push_back(s.descriptor);
+    for (BYTE i = 0; i < s.idLength; ++i)
+        out.push_back(static_cast<BYTE>('a' + i % 26));
+    out.insert(out.end(), colourMap.begin(), colourMap.end());
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name)
+{
+    DecodedImage image;
+    ASSERT_TRUE(read(file.data(), file.size(), image)) << name;
+    for (size_t length = 0; length < refusedBelow; ++length) {
+        // A copy of the cut, so a reader that looks past its end meets the sanitizers.
+        const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_FALSE(read(cut.data(), cut.size(), image)) << name << " cut to " << length << " of " << file.size();
+        EXPECT_EQ(image.pixels, nullptr) << name << " cut to " << length;
+        EXPECT_EQ(decodeImage(cut.data(), cut.size(), image), invalidData) << name << " cut to " << length;
+    }
+}
+
 namespace {
 
 void writeRgbaPng(const std::string& path, const Rgba& picture)
