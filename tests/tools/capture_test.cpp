@@ -4,6 +4,7 @@
 #include "capture.h"
 #include "capture_options.h"
 #include "frame_timing.h"
+#include "golden_image.h"
 #include "show_data.h"
 #include "show_harness.h"
 
@@ -14,7 +15,6 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
-#include <png.h>
 
 #include <gtest/gtest.h>
 
@@ -25,13 +25,10 @@ extern "C" {
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-using Pixels = std::vector<uint8_t>; // packed X8R8G8B8 rows
 
 std::string readText(const fs::path& path)
 {
@@ -48,7 +45,7 @@ struct DecodedMedia {
     std::string videoCodec, audioCodec;
     int width = 0, height = 0;
     int64_t videoFrames = 0;
-    std::vector<Pixels> frames; // kept only when asked for
+    std::vector<RgbImage> frames; // kept only when asked for
     int sampleRate = 0, channels = 0;
     std::vector<int16_t> samples; // interleaved, converted to 16-bit
 };
@@ -75,15 +72,15 @@ void keepVideoFrame(const AVFrame* frame, DecodedMedia& media, bool keepFrames)
     ++media.videoFrames;
     if (!keepFrames)
         return;
-    SwsContext* toBgr0 = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                        frame->width, frame->height, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr,
-                                        nullptr);
-    Pixels pixels(static_cast<size_t>(frame->width) * frame->height * 4);
-    uint8_t* planes[1] = {pixels.data()};
-    const int pitch[1] = {frame->width * 4};
-    sws_scale(toBgr0, frame->data, frame->linesize, 0, frame->height, planes, pitch);
-    sws_freeContext(toBgr0);
-    media.frames.push_back(std::move(pixels));
+    SwsContext* toRgb = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                       frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr,
+                                       nullptr);
+    RgbImage image{frame->width, frame->height, std::vector<uint8_t>(static_cast<size_t>(frame->width) * frame->height * 3)};
+    uint8_t* planes[1] = {image.rgb.data()};
+    const int pitch[1] = {frame->width * 3};
+    sws_scale(toRgb, frame->data, frame->linesize, 0, frame->height, planes, pitch);
+    sws_freeContext(toRgb);
+    media.frames.push_back(std::move(image));
 }
 
 void keepAudioFrame(const AVFrame* frame, DecodedMedia& media)
@@ -155,27 +152,17 @@ DecodedMedia decodeMedia(const fs::path& path, bool keepFrames)
 // What the show presents and plays, taken independently of the capture tool
 // ---------------------------------------------------------------------------------
 
-Pixels packFrame(const d3d8host::FrameView& view)
-{
-    const auto* bytes = static_cast<const uint8_t*>(static_cast<const void*>(view.pixels));
-    const size_t row = static_cast<size_t>(view.width) * 4;
-    Pixels pixels(row * view.height);
-    for (size_t y = 0; y < static_cast<size_t>(view.height); ++y)
-        std::memcpy(pixels.data() + y * row, bytes + y * view.pitchBytes, row);
-    return pixels;
-}
-
 // Frames [first, first + count) as the scene tests' harness sees them at 60 per second.
-std::vector<Pixels> harnessFrames(uint64_t first, uint64_t count)
+std::vector<RgbImage> harnessFrames(uint64_t first, uint64_t count)
 {
-    std::vector<Pixels> frames;
+    std::vector<RgbImage> frames;
     ShowHarness harness(60.0);
     harness.drawPixels(true);
     d3d8host::setCallRecording(false);
     harness.onFrame = [&](const d3d8host::FrameView& view) {
         const uint64_t index = harness.presentCount - 1;
         if (index >= first && index < first + count)
-            frames.push_back(packFrame(view));
+            frames.push_back(imageFromFrame(view.pixels, view.width, view.height, view.pitchBytes));
     };
     harness.atFrame(first + count, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
     harness.runShow();
@@ -198,62 +185,19 @@ std::vector<int16_t> musicAlone(size_t frames)
     return samples;
 }
 
-std::optional<Pixels> readPng(const fs::path& path, int& width, int& height)
+// Pixels with a colour channel further apart than `tolerance`; all of them when the sizes differ.
+int differingPixels(const RgbImage& a, const RgbImage& b, int tolerance = 0)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return std::nullopt;
-    image.format = PNG_FORMAT_BGRA;
-    Pixels pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-        return std::nullopt;
-    width = static_cast<int>(image.width);
-    height = static_cast<int>(image.height);
-    return pixels;
+    const ImageComparison comparison = compareImages(a, b, tolerance);
+    return comparison.sameSize ? comparison.pixelsBeyondTolerance : a.width * a.height;
 }
 
-// Pixels with a colour channel further apart than `tolerance`; the unused X byte is
-// not compared.
-size_t differingPixels(const Pixels& a, const Pixels& b, int tolerance = 0)
+RgbImage readStill(const fs::path& path)
 {
-    if (a.size() != b.size())
-        return std::max(a.size(), b.size()) / 4;
-    size_t count = 0;
-    for (size_t i = 0; i < a.size(); i += 4)
-        for (size_t c = 0; c < 3; ++c)
-            if (std::abs(a[i + c] - b[i + c]) > tolerance) {
-                ++count;
-                break;
-            }
-    return count;
-}
-
-void writePng(const fs::path& path, const Pixels& pixels, int width, int height)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_BGRA;
-    Pixels opaque = pixels;
-    for (size_t i = 3; i < opaque.size(); i += 4)
-        opaque[i] = 0xFF;
-    png_image_write_to_file(&image, path.c_str(), 0, opaque.data(), width * 4, nullptr);
-}
-
-// Beside the build, for a failed comparison: the actual image and where it differs.
-void keepFailedComparison(const fs::path& directory, const std::string& name, const Pixels& actual,
-                          const Pixels& expected, int width, int height)
-{
-    Pixels difference(actual.size(), 0);
-    for (size_t i = 0; i + 3 < actual.size() && i + 3 < expected.size(); i += 4)
-        if (std::memcmp(&actual[i], &expected[i], 3) != 0)
-            difference[i] = difference[i + 1] = difference[i + 2] = 0xFF;
-    writePng(directory / (name + ".actual.png"), actual, width, height);
-    writePng(directory / (name + ".difference.png"), difference, width, height);
+    RgbImage image;
+    std::string error;
+    EXPECT_TRUE(readPng(path.string(), image, error)) << error;
+    return image;
 }
 
 // ---------------------------------------------------------------------------------
@@ -348,10 +292,10 @@ TEST_F(CaptureRun, LosslessRangeHoldsExactlyTheFramesAndMusicOfThatRange)
 
     // Frame i of the video is frame 30 + i of the show; the music is the module's
     // second quarter-second pair exactly, sample for sample.
-    const std::vector<Pixels> shown = harnessFrames(30, 30);
+    const std::vector<RgbImage> shown = harnessFrames(30, 30);
     ASSERT_EQ(shown.size(), 30u);
     for (size_t i = 0; i < shown.size(); ++i)
-        EXPECT_EQ(differingPixels(media.frames[i], shown[i]), 0u) << "video frame " << i;
+        EXPECT_EQ(differingPixels(media.frames[i], shown[i]), 0) << "video frame " << i;
     const std::vector<int16_t> music = musicAlone(44100);
     EXPECT_TRUE(std::equal(media.samples.begin(), media.samples.end(), music.begin() + 22050 * 2));
 }
@@ -360,13 +304,10 @@ TEST_F(CaptureRun, TwoCapturesOfTheSameRangeAreIdentical)
 {
     for (const char* name : {"first.mkv", "second.mkv"})
         ASSERT_EQ(capture({"--lossless", "--to", "0.5", output(name)}).status, CAPTURE_OK);
-    const DecodedMedia first = decodeMedia(output("first.mkv"), true);
-    const DecodedMedia second = decodeMedia(output("second.mkv"), true);
-    ASSERT_EQ(first.frames.size(), 30u);
-    EXPECT_TRUE(first.frames == second.frames);
-    EXPECT_TRUE(first.samples == second.samples);
-    // No dates or random ids either: the archive copy is the same file.
-    EXPECT_EQ(readText(output("first.mkv")), readText(output("second.mkv")));
+    // Same frames, same music, and no dates or random ids either: the archive copy is the same file.
+    const std::string first = readText(output("first.mkv"));
+    EXPECT_GT(first.size(), 0u);
+    EXPECT_EQ(first, readText(output("second.mkv")));
 }
 
 TEST_F(CaptureRun, DeliveryFormatIsScaledH264WithAacOfTheRangesLength)
@@ -392,16 +333,14 @@ TEST_F(CaptureRun, StillsAreTheFramesOnScreenAtTheirTimes)
     const Outcome run = capture({"--null", "--to", "1", "--png-at", "0,0.5,0.999"});
     ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
     EXPECT_NE(run.out.find("rendered 60 frames"), std::string::npos) << run.out;
-    const std::vector<Pixels> shown = harnessFrames(0, 60);
+    const std::vector<RgbImage> shown = harnessFrames(0, 60);
     const std::pair<const char*, size_t> stills[] = {{"0.000", 0}, {"0.500", 30}, {"0.999", 59}};
     for (const auto& [seconds, frame] : stills) {
         const fs::path path = fs::current_path() / (std::string("tovira-") + seconds + "s.png");
-        int width = 0, height = 0;
-        const auto pixels = readPng(path, width, height);
-        ASSERT_TRUE(pixels) << path;
-        EXPECT_EQ(width, 640);
-        EXPECT_EQ(height, 480);
-        EXPECT_EQ(differingPixels(*pixels, shown[frame]), 0u) << path;
+        const RgbImage still = readStill(path);
+        EXPECT_EQ(still.width, 640);
+        EXPECT_EQ(still.height, 480);
+        EXPECT_EQ(differingPixels(still, shown[frame]), 0) << path;
         fs::remove(path);
     }
 }
@@ -457,15 +396,12 @@ TEST_F(CaptureRun, StillsMatchTheSceneTestsGoldenFrames)
     ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
     for (const GoldenMoment& moment : present) {
         const fs::path still = fs::current_path() / ("tovira-" + formatSeconds(goldenMomentMicros(moment)) + "s.png");
-        int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
-        const auto actual = readPng(still, width, height);
-        const auto expected = readPng(directory / (std::string(moment.name) + ".png"), goldenWidth, goldenHeight);
-        ASSERT_TRUE(actual && expected) << moment.name;
+        const RgbImage actual = readStill(still);
         // The scene tests let a channel be one rounding step off (2 of 255).
-        const size_t differing = differingPixels(*actual, *expected, 2);
-        EXPECT_EQ(differing, 0u) << moment.name << ", still at " << formatSeconds(goldenMomentMicros(moment)) << " s";
+        const int differing = differingPixels(actual, readStill(directory / (std::string(moment.name) + ".png")), 2);
+        EXPECT_EQ(differing, 0) << moment.name << ", still at " << formatSeconds(goldenMomentMicros(moment)) << " s";
         if (differing)
-            keepFailedComparison(outputs, moment.name, *actual, *expected, width, height);
+            writePng((outputs / (std::string(moment.name) + ".actual.png")).string(), actual);
         fs::remove(still);
     }
 }
