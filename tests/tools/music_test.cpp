@@ -112,36 +112,6 @@ protected:
     static inline Rendered* rendered_ = nullptr;
 };
 
-TEST_F(MusicFile, TwoGenerationsGiveTheSameBytes) {
-    const fs::path second = outputDir() / "pork-again.xm";
-    std::string error;
-    ASSERT_TRUE(writeMusic(second.string(), &error)) << error;
-    EXPECT_TRUE(readFile(second) == *bytes_);
-}
-
-TEST_F(MusicFile, HeaderDescribesTheSong) {
-    const std::vector<std::uint8_t>& b = *bytes_;
-    ASSERT_GT(b.size(), 336u);
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 17), "Extended Module: ");
-    EXPECT_EQ(std::string(b.begin() + 17, b.begin() + 37), "pork                ");
-    EXPECT_EQ(b[37], 0x1A);
-    EXPECT_EQ(std::string(b.begin() + 38, b.begin() + 58), "tovira makedata     ");
-    EXPECT_EQ(u16(b, 58), 0x0104u);
-    EXPECT_EQ(u32(b, 60), 276u);
-    const unsigned length = u16(b, 64), channels = u16(b, 68), patterns = u16(b, 70);
-    EXPECT_EQ(length, plan_->rows.size());
-    EXPECT_EQ(u16(b, 66), 1u) << "restart at the build";
-    EXPECT_TRUE(channels >= 2 && channels <= 32 && channels % 2 == 0) << channels;
-    EXPECT_EQ(u16(b, 72), plan_->song.instruments.size());
-    EXPECT_EQ(u16(b, 74), 1u) << "linear frequency table";
-    EXPECT_EQ(u16(b, 76), 6u);
-    EXPECT_EQ(u16(b, 78), 120u);
-    for (unsigned i = 0; i < 256; ++i) {
-        if (i < length) EXPECT_LT(b[80 + i], patterns) << "order " << i;
-        else EXPECT_EQ(b[80 + i], 0) << "unused order " << i;
-    }
-}
-
 // Walks every block with its recorded sizes: they must add up to exactly the file.
 TEST_F(MusicFile, BlockSizesAddUpToTheFile) {
     const std::vector<std::uint8_t>& b = *bytes_;
@@ -221,11 +191,19 @@ TEST_F(MusicFile, SamplesDecodeToTheSynthesisedSound) {
 }
 
 TEST_F(MusicFile, LibopenmptLoadsItAsPlanned) {
+    // What a player does not report: the restart at the build, linear frequencies, tidy unused orders.
+    const std::vector<std::uint8_t>& b = *bytes_;
+    ASSERT_GT(b.size(), 336u);
+    EXPECT_EQ(u16(b, 66), 1u) << "restart at the build";
+    EXPECT_EQ(u16(b, 74), 1u) << "linear frequency table";
+    for (unsigned i = u16(b, 64); i < 256; ++i) EXPECT_EQ(b[80 + i], 0) << "unused order " << i;
+
     std::ostringstream log;
-    openmpt::module module(*bytes_, log);
+    openmpt::module module(b, log);
     EXPECT_EQ(log.str(), "");
     EXPECT_EQ(module.get_metadata("warnings"), "");
     EXPECT_EQ(module.get_metadata("type"), "xm");
+    EXPECT_EQ(module.get_metadata("title"), "pork");
     EXPECT_EQ(module.get_metadata("tracker"), "tovira makedata");
     ASSERT_EQ(module.get_num_orders(), static_cast<int>(plan_->rows.size()));
     for (int order = 0; order < module.get_num_orders(); ++order)
