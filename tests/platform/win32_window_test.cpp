@@ -92,33 +92,25 @@ TEST_F(Windows, AProcedureRefusingCreationLeavesNoWindow)
     EXPECT_FALSE(GetWindowRect(created, &rect));
 }
 
-TEST_F(Windows, CentringOnTheDefaultHeadlessScreenKeepsTheWindowAtTheOrigin)
+TEST_F(Windows, CentringGivesOffsetsTruncatedTowardZeroOnAnyScreen)
 {
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the default headless screen";
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-}
-
-TEST_F(Windows, CentringOnASmallerScreenGivesNegativeOffsetsTruncatedTowardZero)
-{
-    win32host::setHeadlessScreenSize(320, 199);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, -160);
-    EXPECT_EQ(at.y, -140); // (199 - 480) / 2 = -140.5, truncated
-    win32host::setHeadlessScreenSize(639, 479);
-    at = centre(CreateWindowExA(0, "TEST WINDOW", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-}
-
-TEST_F(Windows, CentringOnALargerScreen)
-{
-    win32host::setHeadlessScreenSize(1920, 1080);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, 640);
-    EXPECT_EQ(at.y, 300);
+    struct Case {
+        int width, height;
+        LONG x, y;
+    };
+    const Case cases[] = {
+        {640, 480, 0, 0}, {320, 199, -160, -140}, // (199 - 480) / 2 = -140.5, truncated
+        {639, 479, 0, 0}, {1920, 1080, 640, 300},
+    };
+    HWND window = createTestWindow();
+    for (const Case& c : cases) {
+        win32host::setHeadlessScreenSize(c.width, c.height);
+        const POINT at = centre(window);
+        EXPECT_EQ(at.x, c.x) << c.width << "x" << c.height;
+        EXPECT_EQ(at.y, c.y) << c.width << "x" << c.height;
+    }
 }
 
 TEST_F(Windows, ShowWindowReportsThePreviousStateAndUpdateWindowPaintsOnce)
