@@ -29,8 +29,8 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha);
 // The same picture flipped top to bottom and/or mirrored left to right.
 Rgba flipped(const Rgba& picture, bool vertically, bool horizontally);
 
-// The decoded image (first of the chain) turned into RGBA with each channel widened by
-// replication of its top bits; only the formats the readers deliver. Fails the test on others.
+// The decoded image (first of the chain) turned into RGBA, each channel widened to 8 bits
+// as Direct3D does. Fails the test on formats that cannot be unpacked.
 Rgba toRgba(const DecodedImage& image);
 
 // Where the tests keep the files they generate; created on first use.
