@@ -288,27 +288,6 @@ TEST_F(D3D8Device, ScenesPairAndDrawsNeedOne) {
     EXPECT_LT(device->BeginScene(), 0);
 }
 
-TEST_F(D3D8Device, InjectedResourceFailures) {
-    auto c = d3d8host::deviceConfig();
-    c.failCreateTextureAfter = 1;
-    c.failLockAfter = 1;
-    c.failCreateVertexBuffer = true;
-    d3d8host::setDeviceConfig(c);
-    IDirect3DTexture8* a = nullptr;
-    IDirect3DTexture8* b = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &a), D3D_OK);
-    EXPECT_LT(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &b), 0);
-    EXPECT_EQ(b, nullptr);
-    D3DLOCKED_RECT locked;
-    EXPECT_EQ(a->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    a->UnlockRect(0);
-    EXPECT_LT(a->LockRect(0, &locked, nullptr, 0), 0);
-    IDirect3DVertexBuffer8* vb = nullptr;
-    EXPECT_LT(device->CreateVertexBuffer(96, 0, kOverlayFvf, D3DPOOL_DEFAULT, &vb), 0);
-    EXPECT_EQ(vb, nullptr);
-    a->Release();
-}
-
 TEST_F(D3D8Device, RecordsDeviceCallsCompactly) {
     d3d8host::setCallRecording(true);
     IDirect3DTexture8* t = nullptr;
