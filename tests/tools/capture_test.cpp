@@ -1,20 +1,12 @@
-// tovira-capture end to end: the show runs headless into real files, which FFmpeg's
-// own demuxers and decoders then read back and compare with what the show presented
-// and with the music rendered on its own.
+// tovira-capture end to end: the show runs headless into real files, which the ffmpeg and
+// ffprobe programs then read back, to be compared with what the show presented and with the
+// music rendered on its own.
 #include "capture.h"
 #include "capture_options.h"
 #include "frame_timing.h"
 #include "golden_image.h"
 #include "show_data.h"
 #include "show_harness.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
 
 #include <gtest/gtest.h>
 
@@ -25,6 +17,7 @@ extern "C" {
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -32,12 +25,12 @@ namespace {
 
 std::string readText(const fs::path& path)
 {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // ---------------------------------------------------------------------------------
-// Reading the files back with FFmpeg's own demuxers and decoders
+// Reading the files back with FFmpeg's own programs
 // ---------------------------------------------------------------------------------
 
 struct DecodedMedia {
@@ -50,101 +43,45 @@ struct DecodedMedia {
     std::vector<int16_t> samples; // interleaved, converted to 16-bit
 };
 
-struct Decoder {
-    AVCodecContext* context = nullptr;
-    int stream = -1;
-    ~Decoder() { avcodec_free_context(&context); }
-
-    bool open(AVFormatContext* format, AVMediaType type)
-    {
-        const AVCodec* codec = nullptr;
-        stream = av_find_best_stream(format, type, -1, -1, &codec, 0);
-        if (stream < 0)
-            return false;
-        context = avcodec_alloc_context3(codec);
-        avcodec_parameters_to_context(context, format->streams[stream]->codecpar);
-        return avcodec_open2(context, codec, nullptr) == 0;
-    }
-};
-
-void keepVideoFrame(const AVFrame* frame, DecodedMedia& media, bool keepFrames)
+// The first stream of a kind as ffprobe describes it: "codec,number,number".
+std::istringstream probe(const fs::path& path, const char* stream, const char* entries)
 {
-    ++media.videoFrames;
-    if (!keepFrames)
-        return;
-    SwsContext* toRgb = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                       frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr,
-                                       nullptr);
-    RgbImage image{frame->width, frame->height, std::vector<uint8_t>(static_cast<size_t>(frame->width) * frame->height * 3)};
-    uint8_t* planes[1] = {image.rgb.data()};
-    const int pitch[1] = {frame->width * 3};
-    sws_scale(toRgb, frame->data, frame->linesize, 0, frame->height, planes, pitch);
-    sws_freeContext(toRgb);
-    media.frames.push_back(std::move(image));
-}
-
-void keepAudioFrame(const AVFrame* frame, DecodedMedia& media)
-{
-    SwrContext* toS16 = nullptr;
-    AVChannelLayout layout = frame->ch_layout;
-    swr_alloc_set_opts2(&toS16, &layout, AV_SAMPLE_FMT_S16, frame->sample_rate, &layout,
-                        static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
-    swr_init(toS16);
-    const size_t start = media.samples.size();
-    media.samples.resize(start + static_cast<size_t>(frame->nb_samples) * frame->ch_layout.nb_channels);
-    uint8_t* out[1] = {reinterpret_cast<uint8_t*>(media.samples.data() + start)};
-    swr_convert(toS16, out, frame->nb_samples, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-    swr_free(&toS16);
-}
-
-void drain(Decoder& decoder, AVFrame* frame, DecodedMedia& media, bool keepFrames)
-{
-    while (avcodec_receive_frame(decoder.context, frame) == 0) {
-        if (decoder.context->codec_type == AVMEDIA_TYPE_VIDEO)
-            keepVideoFrame(frame, media, keepFrames);
-        else
-            keepAudioFrame(frame, media);
-    }
+    const fs::path out = path.string() + "." + stream + ".probe";
+    const std::string command = std::string("ffprobe -v error -select_streams ") + stream + ":0 -show_entries stream=" +
+                                entries + " -of csv=p=0 '" + path.string() + "' > '" + out.string() + "'";
+    std::istringstream description(std::system(command.c_str()) == 0 ? readText(out) : "");
+    fs::remove(out);
+    return description;
 }
 
 DecodedMedia decodeMedia(const fs::path& path, bool keepFrames)
 {
     DecodedMedia media;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) != 0) {
-        media.error = "FFmpeg cannot open " + path.string();
+    char comma = 0;
+    std::istringstream video = probe(path, "v", "codec_name,width,height");
+    std::getline(video, media.videoCodec, ',');
+    video >> media.width >> comma >> media.height;
+    std::istringstream audio = probe(path, "a", "codec_name,sample_rate,channels");
+    std::getline(audio, media.audioCodec, ',');
+    audio >> media.sampleRate >> comma >> media.channels;
+    const std::string rgb = path.string() + ".rgb", pcm = path.string() + ".pcm";
+    if (media.width <= 0 || media.channels <= 0 ||
+        std::system(("ffmpeg -v error -y -i '" + path.string() + "' -map 0:v -fps_mode passthrough -f rawvideo " +
+                     "-pix_fmt rgb24 '" + rgb + "' -map 0:a -f s16le '" + pcm + "'")
+                        .c_str()) != 0) {
+        media.error = "FFmpeg cannot decode a video and an audio stream from " + path.string();
         return media;
     }
-    avformat_find_stream_info(format, nullptr);
-    Decoder video, audio;
-    if (!video.open(format, AVMEDIA_TYPE_VIDEO) || !audio.open(format, AVMEDIA_TYPE_AUDIO)) {
-        media.error = "FFmpeg finds no decodable video and audio stream in " + path.string();
-        avformat_close_input(&format);
-        return media;
-    }
-    media.videoCodec = video.context->codec->name;
-    media.audioCodec = audio.context->codec->name;
-    media.width = video.context->width;
-    media.height = video.context->height;
-    media.sampleRate = audio.context->sample_rate;
-    media.channels = audio.context->ch_layout.nb_channels;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    while (av_read_frame(format, packet) == 0) {
-        Decoder& decoder = packet->stream_index == video.stream ? video : audio;
-        if (packet->stream_index == video.stream || packet->stream_index == audio.stream) {
-            avcodec_send_packet(decoder.context, packet);
-            drain(decoder, frame, media, keepFrames);
-        }
-        av_packet_unref(packet);
-    }
-    for (Decoder* decoder : {&video, &audio}) {
-        avcodec_send_packet(decoder->context, nullptr);
-        drain(*decoder, frame, media, keepFrames);
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avformat_close_input(&format);
+    const std::string pixels = readText(rgb), sound = readText(pcm);
+    const size_t frameBytes = static_cast<size_t>(media.width) * media.height * 3;
+    media.videoFrames = static_cast<int64_t>(pixels.size() / frameBytes);
+    for (size_t at = 0; keepFrames && at + frameBytes <= pixels.size(); at += frameBytes)
+        media.frames.push_back(
+            {media.width, media.height, std::vector<uint8_t>(pixels.begin() + at, pixels.begin() + at + frameBytes)});
+    media.samples.resize(sound.size() / 2);
+    std::memcpy(media.samples.data(), sound.data(), media.samples.size() * 2);
+    fs::remove(rgb);
+    fs::remove(pcm);
     return media;
 }
 
