@@ -161,47 +161,37 @@ TEST_F(TextureBuilderTest, FormatsFollowTheImageAndFallBackToTheCheapestSubstitu
     }
 }
 
-TEST_F(TextureBuilderTest, LevelCountsFollowTheLargerSide)
+TEST_F(TextureBuilderTest, LevelsFollowTheLargerSideAndDeviceLimitsShapeTheTexture)
 {
-    makeDevice();
     writeTga(dir / "square.tga", 3, 256, 256, 8, filled(256 * 256, 9));
     writeTga(dir / "wide.tga", 3, 256, 64, 8, filled(256 * 64, 9));
     writeTga(dir / "dot.tga", 3, 1, 1, 8, filled(1, 9));
-    EXPECT_EQ(build(path("square.tga")).levels, 9u);
-    EXPECT_EQ(build(path("wide.tga")).levels, 9u);
-    EXPECT_EQ(build(path("dot.tga")).levels, 1u);
-
-    d3d8host::DeviceConfig noMips = d3d8host::defaultDeviceConfig();
-    noMips.caps.TextureCaps &= ~DWORD(D3DPTEXTURECAPS_MIPMAP);
-    makeDevice(noMips);
-    EXPECT_EQ(build(path("square.tga")).levels, 1u);
-}
-
-TEST_F(TextureBuilderTest, DeviceLimitsShapeTheTexture)
-{
     writeTga(dir / "screen.tga", 3, 640, 480, 8, filled(640 * 480, 200));
-    d3d8host::DeviceConfig pow2 = d3d8host::defaultDeviceConfig();
-    pow2.caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
-    makeDevice(pow2);
-    Built built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 1024u);
-    EXPECT_EQ(built.height, 512u);
-    EXPECT_EQ(built.levels, 11u);
-
-    d3d8host::DeviceConfig square = d3d8host::defaultDeviceConfig();
-    square.caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
-    square.caps.MaxTextureWidth = square.caps.MaxTextureHeight = 256;
-    makeDevice(square);
-    built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 256u);
-    EXPECT_EQ(built.height, 256u);
-
-    d3d8host::DeviceConfig conditional = d3d8host::defaultDeviceConfig();
-    conditional.caps.TextureCaps |= D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
-    makeDevice(conditional);
-    built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 640u);
-    EXPECT_EQ(built.levels, 1u);
+    struct Case {
+        const char* file;
+        DWORD capsAdded, capsRemoved;
+        UINT maxSize, width, height, levels;
+    };
+    const Case cases[] = {
+        {"square.tga", 0, 0, 0, 256, 256, 9},
+        {"wide.tga", 0, 0, 0, 256, 64, 9},
+        {"dot.tga", 0, 0, 0, 1, 1, 1},
+        {"square.tga", 0, D3DPTEXTURECAPS_MIPMAP, 0, 256, 256, 1},
+        {"screen.tga", D3DPTEXTURECAPS_POW2, 0, 0, 1024, 512, 11},
+        {"screen.tga", D3DPTEXTURECAPS_SQUAREONLY, 0, 256, 256, 256, 9},
+        {"screen.tga", D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 0, 0, 640, 480, 1},
+    };
+    for (const Case& c : cases) {
+        d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+        config.caps.TextureCaps = (config.caps.TextureCaps | c.capsAdded) & ~c.capsRemoved;
+        if (c.maxSize)
+            config.caps.MaxTextureWidth = config.caps.MaxTextureHeight = c.maxSize;
+        makeDevice(config);
+        const Built built = build(path(c.file));
+        EXPECT_EQ(built.width, c.width) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+        EXPECT_EQ(built.height, c.height) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+        EXPECT_EQ(built.levels, c.levels) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+    }
 }
 
 TEST_F(TextureBuilderTest, ResampledLevelZeroKeepsAFlatImageFlat)
