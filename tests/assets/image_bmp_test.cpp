@@ -95,18 +95,13 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
         {"too wide", {.width = 16385, .bitCount = 8, .palette = Bytes(1024), .pixels = Bytes(16388)}},
     };
     for (const Case& c : cases) {
-        DecodedImage image;
-        const Bytes bmp = makeBmp(c.layout);
-        EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
-        const Bytes dib = makeDib(c.layout);
-        EXPECT_FALSE(readDib(dib.data(), dib.size(), image)) << c.what;
-        EXPECT_EQ(decodeImage(bmp.data(), bmp.size(), image), invalidData) << c.what;
+        expectRefused(readBmp, makeBmp(c.layout), c.what);
+        expectRefused(readDib, makeDib(c.layout), std::string(c.what) + " without file header");
     }
 
     Bytes lying = makeBmp({.pixels = pixel});
     lying[2] += 1; // file size one byte more than there is
-    DecodedImage image;
-    EXPECT_FALSE(readBmp(lying.data(), lying.size(), image));
+    expectRefused(readBmp, lying, "file size beyond the data");
 }
 
 TEST(BmpReader, PaletteDepthsUnpackToIndices)

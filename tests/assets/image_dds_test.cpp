@@ -168,14 +168,12 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
     for (const Case& c : cases) {
         Bytes file = ddsHeader(c.layout);
         file.resize(file.size() + 4 * 4 * 4, 0);
-        DecodedImage image;
-        EXPECT_FALSE(readDds(file.data(), file.size(), image)) << c.what;
+        expectRefused(readDds, file, c.what);
     }
     Bytes badSize = ddsHeader({});
     badSize[4] = 100;
     badSize.resize(badSize.size() + 64);
-    DecodedImage image;
-    EXPECT_FALSE(readDds(badSize.data(), badSize.size(), image)) << "header size field";
+    expectRefused(readDds, badSize, "header size field");
 }
 
 TEST(DdsReader, ImageMagickSurfacesMatchImageMagicksOwnDecoding)

@@ -153,10 +153,7 @@ TEST(JpegReader, RefusesOtherComponentCounts)
     writePng(png, makeTestPicture(16, 16, false), false);
     const std::string path = scratchPath("jpeg-cmyk.jpg");
     ASSERT_TRUE(runConvert("'" + png + "' -colorspace CMYK 'jpg:" + path + "'"));
-    const Bytes file = readFileBytes(path);
-    DecodedImage image;
-    EXPECT_FALSE(readJpeg(file.data(), file.size(), image));
-    EXPECT_EQ(decodeImage(file.data(), file.size(), image), invalidData);
+    expectRefused(readJpeg, readFileBytes(path), "CMYK");
 }
 
 TEST(JpegReader, CutShortOrDamagedDataIsRefused)
@@ -173,6 +170,5 @@ TEST(JpegReader, CutShortOrDamagedDataIsRefused)
             break;
         }
     }
-    DecodedImage image;
-    EXPECT_FALSE(readJpeg(damaged.data(), damaged.size(), image));
+    expectRefused(readJpeg, damaged, "no lines");
 }

@@ -170,17 +170,22 @@ Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)
     return out;
 }
 
+void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what)
+{
+    DecodedImage image;
+    EXPECT_FALSE(read(bytes.data(), bytes.size(), image)) << what;
+    EXPECT_EQ(image.pixels, nullptr) << what;
+    EXPECT_EQ(decodeImage(bytes.data(), bytes.size(), image), invalidData) << what;
+}
+
 void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name)
 {
     DecodedImage image;
     ASSERT_TRUE(read(file.data(), file.size(), image)) << name;
-    for (size_t length = 0; length < refusedBelow; ++length) {
-        // A copy of the cut, so a reader that looks past its end meets the sanitizers.
-        const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
-        EXPECT_FALSE(read(cut.data(), cut.size(), image)) << name << " cut to " << length << " of " << file.size();
-        EXPECT_EQ(image.pixels, nullptr) << name << " cut to " << length;
-        EXPECT_EQ(decodeImage(cut.data(), cut.size(), image), invalidData) << name << " cut to " << length;
-    }
+    // Copies of the cuts, so a reader that looks past the end meets the sanitizers.
+    for (size_t length = 0; length < refusedBelow; ++length)
+        expectRefused(read, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)),
+                      name + " cut to " + std::to_string(length) + " of " + std::to_string(file.size()));
 }
 
 namespace {

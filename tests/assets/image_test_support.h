@@ -85,6 +85,8 @@ struct TgaLayout {
 Bytes makeTga(const TgaLayout& layout, const Bytes& colourMap, const Bytes& pixels);
 
 using ImageReader = bool (*)(const BYTE*, size_t, DecodedImage&);
+// `read` and decodeImage refuse `bytes`, leaving no pixels behind.
+void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what);
 // `file` is read whole; every cut of it shorter than `refusedBelow` bytes is refused by `read`
 // and by decodeImage, leaving no pixels behind.
 void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name);
