@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bitset>
@@ -23,8 +24,10 @@ namespace fs = std::filesystem;
 constexpr int renderRate = 48000;
 constexpr double sceneChanges[] = {8.0, 32.0, 46.5, 107.5, 122.0};
 
+// ctest runs tests as parallel processes: each writes the module into its own folder, so
+// none reads a file another is still writing.
 fs::path outputDir() {
-    const fs::path dir = fs::path(TOVIRA_TEST_BINARY_DIR) / "music_test";
+    const fs::path dir = fs::path(TOVIRA_TEST_BINARY_DIR) / ("music_test_" + std::to_string(getpid()));
     fs::create_directories(dir);
     return dir;
 }
@@ -96,6 +99,7 @@ protected:
         plan_ = new Plan(planOf(porkSongText()));
     }
     static void TearDownTestSuite() {
+        fs::remove_all(path_->parent_path());
         delete path_;
         delete bytes_;
         delete plan_;
@@ -428,7 +432,7 @@ TEST(MusicText, RefusesFaultyDescriptionsWithTheLine) {
 
 TEST(MusicText, WriteMusicReportsAnUnwritablePath) {
     std::string error;
-    EXPECT_FALSE(writeMusic((outputDir() / "no-such-folder" / "pork.xm").string(), &error));
+    EXPECT_FALSE(writeMusic((fs::path(TOVIRA_TEST_BINARY_DIR) / "no-such-folder" / "pork.xm").string(), &error));
     EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
 }
 
