@@ -1,6 +1,7 @@
 // The asset set: which file lands in which field, the load and release orders, and the
 // message boxes for files that are missing or unreadable while the show goes on.
 #include "assets/r3d_builder.h"
+#include "image_test_support.h"
 #include "show_device_fixture.h"
 
 #include <cstdio>
@@ -53,26 +54,7 @@ std::vector<std::string> glyphNames()
 // An uncompressed, top-down 24-bit TGA of one grey.
 std::vector<uint8_t> tgaBytes(int width, int height)
 {
-    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                  uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8),
-                                  24, 0x20};
-    bytes.resize(bytes.size() + size_t(width) * height * 3, 0x80);
-    return bytes;
-}
-
-// A flat n x n grid of clockwise triangles: n^2 vertices.
-R3dFile gridModel(int n)
-{
-    R3dFile file;
-    file.header(n * n, 2 * (n - 1) * (n - 1), 0, 0);
-    for (int i = 0; i < n * n; ++i)
-        file.floats({float(i % n), float(i / n), 0});
-    for (int y = 0; y + 1 < n; ++y)
-        for (int x = 0; x + 1 < n; ++x) {
-            const uint32_t a = y * n + x, b = a + n;
-            file.indices({a, b, b + 1, a, b + 1, a + 1});
-        }
-    return file;
+    return makeTga({.width = uint16_t(width), .height = uint16_t(height)}, {}, Bytes(size_t(width) * height * 3, 0x80));
 }
 
 // Named texture i is (i + 1) x 64 pixels, glyph j is 2 x (j + 1), model k has
@@ -131,7 +113,7 @@ using AssetSet = ShowDeviceTest;
 
 } // namespace
 
-TEST_F(AssetSet, WholeDataSetFillsEveryFieldFromItsOwnFileInLoadOrderWithoutAMessage)
+TEST_F(AssetSet, WholeDataSetFillsEveryFieldInLoadOrderAndIsReleasedInReleaseOrder)
 {
     createShowDevice();
     writeWholeDataSet();
@@ -163,35 +145,27 @@ TEST_F(AssetSet, WholeDataSetFillsEveryFieldFromItsOwnFileInLoadOrderWithoutAMes
         expected.push_back("CreateTexture(2," + std::to_string(j + 1) + ",");
     for (int k = 0; k < 4; ++k)
         expected.push_back("CreateVertexBuffer(" + std::to_string(44 * (k + 2) * (k + 2)) + ",");
-    const std::vector<std::string> creations = callsStartingWith(recorded(), {"CreateTexture", "CreateVertexBuffer"});
-    ASSERT_EQ(creations.size(), expected.size());
-    for (size_t n = 0; n < expected.size(); ++n)
-        EXPECT_EQ(creations[n].rfind(expected[n], 0), 0u) << creations[n] << " expected " << expected[n];
-}
-
-TEST_F(AssetSet, ReleaseGoesMeshesThenNamedTexturesInReleaseOrderThenGlyphsAndEmptiesEveryField)
-{
-    createShowDevice();
-    writeWholeDataSet();
-    startRecording();
-    loadAssets();
     const std::vector<std::string> creations =
         callsStartingWith(recorded(), {"CreateTexture", "CreateVertexBuffer", "CreateIndexBuffer"});
-    ASSERT_EQ(creations.size(), 11u + GLYPH_COUNT + 8);
+    const size_t textures = 11 + GLYPH_COUNT;
+    ASSERT_EQ(creations.size(), textures + 8); // each model: vertex buffer, then index buffer
+    for (size_t n = 0; n < expected.size(); ++n) {
+        const std::string& made = creations[n < textures ? n : textures + 2 * (n - textures)];
+        EXPECT_EQ(made.rfind(expected[n], 0), 0u) << made << " expected " << expected[n];
+    }
 
+    // Meshes (vertex, then index buffer), then the named textures in release order, then the glyphs.
     d3d8host::clearRecordedCalls();
     releaseAssets();
 
-    std::vector<std::string> expected;
-    for (int k = 0; k < 4; ++k) {
-        expected.push_back("Release(" + createdLabel(creations[11 + GLYPH_COUNT + 2 * k]) + ")");
-        expected.push_back("Release(" + createdLabel(creations[11 + GLYPH_COUNT + 2 * k + 1]) + ")");
-    }
+    std::vector<std::string> releases;
+    for (size_t n = textures; n < creations.size(); ++n)
+        releases.push_back("Release(" + createdLabel(creations[n]) + ")");
     for (int i : NAMED_RELEASE_ORDER)
-        expected.push_back("Release(" + createdLabel(creations[i]) + ")");
+        releases.push_back("Release(" + createdLabel(creations[i]) + ")");
     for (int j = 0; j < GLYPH_COUNT; ++j)
-        expected.push_back("Release(" + createdLabel(creations[11 + j]) + ")");
-    EXPECT_EQ(callsStartingWith(recorded(), {"Release(tex", "Release(vb", "Release(ib"}), expected);
+        releases.push_back("Release(" + createdLabel(creations[11 + j]) + ")");
+    EXPECT_EQ(callsStartingWith(recorded(), {"Release(tex", "Release(vb", "Release(ib"}), releases);
     EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
     expectAllFieldsEmpty();
 }

@@ -6,18 +6,6 @@
 
 namespace {
 
-void putLe16(Bytes& out, uint32_t v)
-{
-    out.push_back(static_cast<BYTE>(v));
-    out.push_back(static_cast<BYTE>(v >> 8));
-}
-
-void putLe32(Bytes& out, uint32_t v)
-{
-    putLe16(out, v & 0xFFFF);
-    putLe16(out, v >> 16);
-}
-
 struct DibLayout {
     int32_t width = 1;
     int32_t height = 1;
@@ -66,16 +54,6 @@ Bytes makeBmp(const DibLayout& s)
     return withFileHeader(makeDib(s), 40 + s.masks.size() * 4 + s.palette.size());
 }
 
-uint32_t le16(const Bytes& b, size_t at)
-{
-    return b[at] | (b[at + 1] << 8);
-}
-
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return le16(b, at) | (le16(b, at + 2) << 16);
-}
-
 Bytes indicesOf(const DecodedImage& image)
 {
     Bytes out;
@@ -117,18 +95,13 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
         {"too wide", {.width = 16385, .bitCount = 8, .palette = Bytes(1024), .pixels = Bytes(16388)}},
     };
     for (const Case& c : cases) {
-        DecodedImage image;
-        const Bytes bmp = makeBmp(c.layout);
-        EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
-        const Bytes dib = makeDib(c.layout);
-        EXPECT_FALSE(readDib(dib.data(), dib.size(), image)) << c.what;
-        EXPECT_EQ(decodeImage(bmp.data(), bmp.size(), image), static_cast<HRESULT>(0x88760B59)) << c.what;
+        expectRefused(readBmp, makeBmp(c.layout), c.what);
+        expectRefused(readDib, makeDib(c.layout), std::string(c.what) + " without file header");
     }
 
     Bytes lying = makeBmp({.pixels = pixel});
     lying[2] += 1; // file size one byte more than there is
-    DecodedImage image;
-    EXPECT_FALSE(readBmp(lying.data(), lying.size(), image));
+    expectRefused(readBmp, lying, "file size beyond the data");
 }
 
 TEST(BmpReader, PaletteDepthsUnpackToIndices)
@@ -209,51 +182,40 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
 
 TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
 {
-    // 32 bits with red in the low byte (A8B8G8R8).
-    const DibLayout abgr{.width = 2, .height = 1, .bitCount = 32, .compression = 3,
-                       .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
-    DecodedImage image;
-    Bytes bmp = makeBmp(abgr);
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
-    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
-    Rgba rgba = toRgba(image);
-    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 255, 50, 60, 70, 255}));
-
-    // The same with its alpha mask (BI_ALPHABITFIELDS).
-    const DibLayout abgrAlpha{.width = 2, .height = 1, .bitCount = 32, .compression = 6,
-                            .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, .pixels = {10, 20, 30, 40, 50, 60, 70, 80}};
-    bmp = makeBmp(abgrAlpha);
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
-    EXPECT_EQ(image.format, D3DFMT_A8R8G8B8);
-    rgba = toRgba(image);
-    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{10, 20, 30, 40, 50, 60, 70, 80}));
-
-    // 16-bit blue-green-red 5:6:5, each channel scaled to 8 bits, rounded.
-    const DibLayout bgr565{.width = 2, .height = 1, .bitCount = 16, .compression = 3,
-                         .masks = {0x001F, 0x07E0, 0xF800}, .pixels = {0x1F, 0x00, 0x20, 0x08, 0, 0}};
-    bmp = makeBmp(bgr565);
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
-    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
-    rgba = toRgba(image);
-    EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.end()), (Bytes{255, 0, 0, 255, 0, 4, 8, 255}));
+    struct Case {
+        const char* what;
+        DibLayout layout;
+        D3DFORMAT format;
+        Bytes rgba;
+    };
+    const Bytes twoPixels = {10, 20, 30, 40, 50, 60, 70, 80};
+    const Case cases[] = {
+        {"32 bits with red in the low byte", {.width = 2, .bitCount = 32, .compression = 3,
+          .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = twoPixels},
+         D3DFMT_X8R8G8B8, {10, 20, 30, 255, 50, 60, 70, 255}},
+        {"the same with its alpha mask", {.width = 2, .bitCount = 32, .compression = 6,
+          .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, .pixels = twoPixels},
+         D3DFMT_A8R8G8B8, twoPixels},
+        {"16-bit blue-green-red 5:6:5, scaled and rounded", {.width = 2, .bitCount = 16, .compression = 3,
+          .masks = {0x001F, 0x07E0, 0xF800}, .pixels = {0x1F, 0x00, 0x20, 0x08, 0, 0}},
+         D3DFMT_X8R8G8B8, {255, 0, 0, 255, 0, 4, 8, 255}},
+    };
+    for (const Case& c : cases) {
+        DecodedImage image;
+        const Bytes bmp = makeBmp(c.layout);
+        ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
+        EXPECT_EQ(image.format, c.format) << c.what;
+        EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+    }
 }
 
 TEST(BmpReader, CutShortPixelDataIsRefused)
 {
-    const DibLayout layout{.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)};
-    const Bytes bmp = makeBmp(layout);
-    DecodedImage image;
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
+    Bytes bmp = makeBmp({.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)});
+    bmp[2] = bmp[3] = bmp[4] = bmp[5] = 0; // no file size, so only the shortness counts
     // The last row's padding is not needed; every shorter cut is refused.
-    for (size_t length = 0; length < bmp.size() - 3; ++length) {
-        Bytes cut(bmp.begin(), bmp.begin() + static_cast<std::ptrdiff_t>(length));
-        if (cut.size() >= 6) // keep the file-size field honest so only the shortness counts
-            cut[2] = cut[3] = cut[4] = cut[5] = 0;
-        EXPECT_FALSE(readBmp(cut.data(), cut.size(), image)) << "cut to " << length;
-        EXPECT_EQ(decodeImage(cut.data(), cut.size(), image), static_cast<HRESULT>(0x88760B59)) << length;
-    }
+    expectCutsRefused(readBmp, bmp, bmp.size() - 3, "bmp");
 }
-
 // ---------------------------------------------------------------------------------------------
 // Files written by ImageMagick
 // ---------------------------------------------------------------------------------------------

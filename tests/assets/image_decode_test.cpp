@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr HRESULT invalidData = static_cast<HRESULT>(0x88760B59);
-
 Bytes tinyTga()
 {
     // 2×1 true colour, 24 bits, top-down.

@@ -153,24 +153,15 @@ TEST(JpegReader, RefusesOtherComponentCounts)
     writePng(png, makeTestPicture(16, 16, false), false);
     const std::string path = scratchPath("jpeg-cmyk.jpg");
     ASSERT_TRUE(runConvert("'" + png + "' -colorspace CMYK 'jpg:" + path + "'"));
-    const Bytes file = readFileBytes(path);
-    DecodedImage image;
-    EXPECT_FALSE(readJpeg(file.data(), file.size(), image));
-    EXPECT_EQ(decodeImage(file.data(), file.size(), image), static_cast<HRESULT>(0x88760B59));
+    expectRefused(readJpeg, readFileBytes(path), "CMYK");
 }
 
 TEST(JpegReader, CutShortOrDamagedDataIsRefused)
 {
     const Rgba picture = makeTestPicture(24, 16, false);
     for (const Bytes& file : {encodeJpeg(picture, {}), encodeJpeg(picture, {.progressive = true}),
-                              encodeJpeg(picture, {.grey = true, .restartInterval = 1})}) {
-        DecodedImage image;
-        ASSERT_TRUE(readJpeg(file.data(), file.size(), image));
-        for (size_t length = 0; length < file.size(); ++length) {
-            EXPECT_FALSE(readJpeg(file.data(), length, image)) << "cut to " << length << " of " << file.size();
-            EXPECT_EQ(image.pixels, nullptr);
-        }
-    }
+                              encodeJpeg(picture, {.grey = true, .restartInterval = 1})})
+        expectCutsRefused(readJpeg, file, file.size(), "jpeg");
     // A frame header claiming zero lines.
     Bytes damaged = encodeJpeg(picture, {});
     for (size_t i = 2; i + 9 < damaged.size(); ++i) {
@@ -179,6 +170,5 @@ TEST(JpegReader, CutShortOrDamagedDataIsRefused)
             break;
         }
     }
-    DecodedImage image;
-    EXPECT_FALSE(readJpeg(damaged.data(), damaged.size(), image));
+    expectRefused(readJpeg, damaged, "no lines");
 }

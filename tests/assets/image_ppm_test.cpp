@@ -58,12 +58,8 @@ TEST(PpmReader, RefusesWhatIsNotAPixmapItCanRead)
         "P6 1 1 100\n\x01\x02\x65",      // raw sample above maxval
         "P6 1 # comment without end",
     };
-    for (const char* text : cases) {
-        const Bytes file = textBytes(text);
-        DecodedImage image;
-        EXPECT_FALSE(readPpm(file.data(), file.size(), image)) << text;
-        EXPECT_EQ(image.pixels, nullptr);
-    }
+    for (const char* text : cases)
+        expectRefused(readPpm, textBytes(text), text);
 }
 
 TEST(PpmReader, ImageMagickPixmapsDecodeToTheirPicture)
@@ -102,9 +98,6 @@ TEST(PpmReader, ImageMagickPixmapsDecodeToTheirPicture)
                 --refusedBelow;
             ++refusedBelow;
         }
-        for (size_t length = 0; length < refusedBelow; ++length) {
-            EXPECT_FALSE(readPpm(file.data(), length, image)) << c.name << " cut to " << length;
-            EXPECT_EQ(decodeImage(file.data(), length, image), static_cast<HRESULT>(0x88760B59)) << length;
-        }
+        expectCutsRefused(readPpm, file, refusedBelow, c.name);
     }
 }

@@ -29,8 +29,8 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha);
 // The same picture flipped top to bottom and/or mirrored left to right.
 Rgba flipped(const Rgba& picture, bool vertically, bool horizontally);
 
-// The decoded image (first of the chain) turned into RGBA with each channel widened by
-// replication of its top bits; only the formats the readers deliver. Fails the test on others.
+// The decoded image (first of the chain) turned into RGBA, each channel widened to 8 bits
+// as Direct3D does. Fails the test on formats that cannot be unpacked.
 Rgba toRgba(const DecodedImage& image);
 
 // Where the tests keep the files they generate; created on first use.
@@ -59,6 +59,37 @@ Rgba convertToRgba(const std::string& path, UINT width, UINT height);
 
 // Decodes bytes with decodeImage; fails the test (and returns an empty image) on refusal.
 DecodedImage decodeOrFail(const Bytes& bytes);
+
+// decodeImage's answer to bytes no reader accepts.
+constexpr HRESULT invalidData = static_cast<HRESULT>(0x88760B59);
+
+// Little-endian fields, as the BMP, TGA and DDS headers store them.
+void putLe16(Bytes& out, uint32_t v);
+void putLe32(Bytes& out, uint32_t v);
+uint32_t le16(const Bytes& b, size_t at);
+uint32_t le32(const Bytes& b, size_t at);
+
+// A TGA header's fields; the ID field is filled with letters.
+struct TgaLayout {
+    BYTE idLength = 0;
+    BYTE colourMapType = 0;
+    BYTE imageType = 2;
+    uint16_t colourMapFirst = 0;
+    uint16_t colourMapLength = 0;
+    BYTE colourMapBits = 0;
+    uint16_t width = 1;
+    uint16_t height = 1;
+    BYTE pixelBits = 24;
+    BYTE descriptor = 0x20; // top-down
+};
+Bytes makeTga(const TgaLayout& layout, const Bytes& colourMap, const Bytes& pixels);
+
+using ImageReader = bool (*)(const BYTE*, size_t, DecodedImage&);
+// `read` and decodeImage refuse `bytes`, leaving no pixels behind.
+void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what);
+// `file` is read whole; every cut of it shorter than `refusedBelow` bytes is refused by `read`
+// and by decodeImage, leaving no pixels behind.
+void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name);
 
 // Compares two pictures channel by channel within `tolerance`. On a mismatch it writes the
 // actual and expected pictures and a difference image next to the build, naming them after

@@ -3,28 +3,7 @@
 #include "assets/r3d_builder.h"
 #include "show_device_fixture.h"
 
-#include <climits>
-
 namespace {
-
-// A grid of n x n vertices in the plane z = 0, two clockwise triangles per cell, with
-// texture pairs and without normals.
-R3dFile gridModel(int n)
-{
-    R3dFile file;
-    file.header(n * n, 2 * (n - 1) * (n - 1), 0, n * n);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x)
-            file.floats({float(x), float(y), 0});
-    for (int y = 0; y + 1 < n; ++y)
-        for (int x = 0; x + 1 < n; ++x) {
-            const uint32_t a = y * n + x, b = a + n, c = b + 1, d = a + 1;
-            file.indices({a, b, c, a, c, d});
-        }
-    for (int i = 0; i < n * n; ++i)
-        file.floats({float(i % n) / float(n), float(i / n) / float(n)});
-    return file;
-}
 
 template <typename Buffer>
 std::vector<uint8_t> bufferBytes(Buffer* buffer, UINT size)
@@ -98,19 +77,6 @@ TEST_F(ModelMesh, LoadPutsTheParsedModelIntoWriteOnlyBuffersOfFortyFourAndTwelve
                                         "Unlock(vb#1)", "CreateIndexBuffer(384,8,102,0)=ib#1",
                                         "Lock(ib#1,0,384,0)", "Unlock(ib#1)"}));
 
-    D3DVERTEXBUFFER_DESC vertexDesc;
-    ASSERT_EQ(mesh->vertexBuffer->GetDesc(&vertexDesc), D3D_OK);
-    EXPECT_EQ(vertexDesc.Size, 44u * 25);
-    EXPECT_EQ(vertexDesc.FVF, 0x216u);
-    EXPECT_EQ(vertexDesc.Usage, DWORD(D3DUSAGE_WRITEONLY));
-    EXPECT_EQ(vertexDesc.Pool, D3DPOOL_DEFAULT);
-    D3DINDEXBUFFER_DESC indexDesc;
-    ASSERT_EQ(mesh->indexBuffer->GetDesc(&indexDesc), D3D_OK);
-    EXPECT_EQ(indexDesc.Size, 12u * 32);
-    EXPECT_EQ(indexDesc.Format, D3DFMT_INDEX32);
-    EXPECT_EQ(indexDesc.Usage, DWORD(D3DUSAGE_WRITEONLY));
-    EXPECT_EQ(indexDesc.Pool, D3DPOOL_DEFAULT);
-
     // Byte for byte the parsed arrays, which the mesh also keeps.
     const std::vector<uint8_t> vertexBytes = bufferBytes(mesh->vertexBuffer, 44 * 25);
     EXPECT_EQ(0, std::memcmp(vertexBytes.data(), expected.vertices.data(), vertexBytes.size()));
@@ -159,6 +125,8 @@ TEST_F(ModelMesh, FailedBeginSceneDrawsNothingAndEndsNoScene)
     delete mesh;
 }
 
+// Which files the reader refuses is the model file tests' matter; here any refusal must end
+// in the message box and an empty mesh.
 TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
 {
     createShowDevice();
@@ -171,20 +139,6 @@ TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
     truncated.write("data/truncated.r3d");
     expectFailedLoad("data\\truncated.r3d", "truncated file");
 
-    R3dFile negative;
-    negative.header(-3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 2});
-    negative.write("data/negative.r3d");
-    expectFailedLoad("data\\negative.r3d", "negative vertex count");
-
-    R3dFile oversized;
-    oversized.header(INT_MAX, INT_MAX, 1, INT_MAX).floats({0, 0, 0});
-    oversized.write("data/oversized.r3d");
-    expectFailedLoad("data\\oversized.r3d", "counts the file cannot hold");
-
-    R3dFile badIndex;
-    badIndex.header(3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 3});
-    badIndex.write("data/badindex.r3d");
-    expectFailedLoad("data\\badindex.r3d", "index equal to the vertex count");
 }
 
 TEST_F(ModelMesh, FailingBufferCreationOrLockGivesAnEmptyMeshAndLeaksNoBuffer)

@@ -65,3 +65,22 @@ inline R3dFile squareModel(int32_t reserved = 0)
     file.floats({0.1f, 0.2f, -1, 0.3f, 0.4f, -1, 0.5f, 0.6f, -1, 0.7f, 0.8f, -1});
     return file;
 }
+
+// A grid of n x n vertices in the plane z = 0, two clockwise triangles per cell, with
+// texture pairs and without normals.
+inline R3dFile gridModel(int n)
+{
+    R3dFile file;
+    file.header(n * n, 2 * (n - 1) * (n - 1), 0, n * n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            file.floats({float(x), float(y), 0});
+    for (int y = 0; y + 1 < n; ++y)
+        for (int x = 0; x + 1 < n; ++x) {
+            const uint32_t a = y * n + x, b = a + n, c = b + 1, d = a + 1;
+            file.indices({a, b, c, a, c, d});
+        }
+    for (int i = 0; i < n * n; ++i)
+        file.floats({float(i % n) / float(n), float(i / n) / float(n)});
+    return file;
+}

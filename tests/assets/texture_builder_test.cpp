@@ -1,5 +1,6 @@
 // Building textures from image files on devices of different abilities.
 #include "assets.h"
+#include "image_test_support.h"
 
 #include <d3d8_host.h>
 #include <win32_host.h>
@@ -19,26 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A minimal TGA writer: uncompressed, top-down, any of the pixel layouts the tests need.
-void writeTga(const fs::path& path, int type, int width, int height, int bits, const std::vector<uint8_t>& pixels,
-              const std::vector<uint8_t>& colourMap = {}, int mapBits = 0)
+// An uncompressed top-down TGA of any of the pixel layouts the tests need.
+void writeTga(const fs::path& path, BYTE type, uint16_t width, uint16_t height, BYTE bits, const Bytes& pixels,
+              const Bytes& colourMap = {}, BYTE mapBits = 0)
 {
-    const int mapEntries = mapBits ? static_cast<int>(colourMap.size()) / ((mapBits + 7) / 8) : 0;
-    const uint8_t header[18] = {0,
-                                static_cast<uint8_t>(mapBits ? 1 : 0),
-                                static_cast<uint8_t>(type),
-                                0, 0,
-                                static_cast<uint8_t>(mapEntries & 0xFF), static_cast<uint8_t>(mapEntries >> 8),
-                                static_cast<uint8_t>(mapBits),
-                                0, 0, 0, 0,
-                                static_cast<uint8_t>(width & 0xFF), static_cast<uint8_t>(width >> 8),
-                                static_cast<uint8_t>(height & 0xFF), static_cast<uint8_t>(height >> 8),
-                                static_cast<uint8_t>(bits),
-                                0x20};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), sizeof(header));
-    out.write(reinterpret_cast<const char*>(colourMap.data()), static_cast<std::streamsize>(colourMap.size()));
-    out.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    const auto entries = static_cast<uint16_t>(mapBits ? colourMap.size() / ((mapBits + 7) / 8) : 0);
+    writeFileBytes(path.string(), makeTga({.colourMapType = BYTE(mapBits ? 1 : 0), .imageType = type,
+                                           .colourMapLength = entries, .colourMapBits = mapBits, .width = width,
+                                           .height = height, .pixelBits = bits},
+                                          colourMap, pixels));
 }
 
 std::vector<uint8_t> filled(size_t bytes, uint8_t value)
@@ -87,7 +77,7 @@ struct TextureBuilderTest : ::testing::Test {
         direct3d = nullptr;
     }
 
-    d3d8host::DeviceConfig configWithout(std::initializer_list<D3DFORMAT> missing)
+    d3d8host::DeviceConfig configWithout(const std::vector<D3DFORMAT>& missing)
     {
         d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
         for (D3DFORMAT format : missing)
@@ -131,97 +121,77 @@ struct TextureBuilderTest : ::testing::Test {
         texture->UnlockRect(level);
         return argb;
     }
-
-    bool convertAvailable() const { return std::system("command -v convert > /dev/null 2>&1") == 0; }
 };
 
 } // namespace
 
-TEST_F(TextureBuilderTest, FormatsFollowTheImage)
+TEST_F(TextureBuilderTest, FormatsFollowTheImageAndFallBackToTheCheapestSubstitute)
 {
-    makeDevice();
-    writeTga(dir / "rgba.tga", 2, 4, 4, 32, filled(4 * 4 * 4, 0x80));
-    writeTga(dir / "rgb.tga", 2, 4, 4, 24, filled(4 * 4 * 3, 0x80));
-    writeTga(dir / "grey.tga", 3, 4, 4, 8, filled(4 * 4, 0x80));
-    EXPECT_EQ(build(path("rgba.tga")).format, D3DFMT_A8R8G8B8);
-    EXPECT_EQ(build(path("rgb.tga")).format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(build(path("grey.tga")).format, D3DFMT_L8);
-
-    makeDevice(configWithout({D3DFMT_L8}));
-    EXPECT_EQ(build(path("grey.tga")).format, D3DFMT_X8R8G8B8);
-}
-
-TEST_F(TextureBuilderTest, JpegsBecomeX8R8G8B8OrL8)
-{
-    if (!convertAvailable())
-        GTEST_SKIP() << "ImageMagick's convert is not installed";
-    const std::string colour = path("colour.jpg"), grey = path("grey.jpg");
-    ASSERT_EQ(std::system(("convert -size 32x16 gradient:red-blue " + colour).c_str()), 0);
-    ASSERT_EQ(std::system(("convert -size 32x16 gradient:white-black -colorspace Gray " + grey).c_str()), 0);
-    makeDevice();
-    EXPECT_EQ(build(colour).format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(build(grey).format, D3DFMT_L8);
-    makeDevice(configWithout({D3DFMT_L8}));
-    EXPECT_EQ(build(grey).format, D3DFMT_X8R8G8B8);
-}
-
-TEST_F(TextureBuilderTest, PalettesExpandToOpaqueOrTranslucentFormats)
-{
-    makeDevice();
-    std::vector<uint8_t> opaqueMap(16 * 4), translucentMap(16 * 4);
+    Bytes opaqueMap(16 * 4), translucentMap(16 * 4);
     for (int i = 0; i < 16; ++i) {
         for (int c = 0; c < 3; ++c)
             opaqueMap[i * 4 + c] = translucentMap[i * 4 + c] = static_cast<uint8_t>(i * 16);
         opaqueMap[i * 4 + 3] = 255;
         translucentMap[i * 4 + 3] = i == 5 ? 128 : 255;
     }
+    writeTga(dir / "rgba.tga", 2, 4, 4, 32, filled(4 * 4 * 4, 0x80));
+    writeTga(dir / "rgb.tga", 2, 4, 4, 24, filled(4 * 4 * 3, 0x80));
+    writeTga(dir / "grey.tga", 3, 4, 4, 8, filled(4 * 4, 0x80));
     writeTga(dir / "opaque.tga", 1, 4, 4, 8, filled(16, 3), opaqueMap, 32);
     writeTga(dir / "translucent.tga", 1, 4, 4, 8, filled(16, 3), translucentMap, 32);
-    EXPECT_EQ(build(path("opaque.tga")).format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(build(path("translucent.tga")).format, D3DFMT_A8R8G8B8);
+    struct Case {
+        const char* file;
+        std::vector<D3DFORMAT> missing;
+        D3DFORMAT expected;
+    };
+    const Case cases[] = {
+        {"rgba.tga", {}, D3DFMT_A8R8G8B8},
+        {"rgb.tga", {}, D3DFMT_X8R8G8B8},
+        {"grey.tga", {}, D3DFMT_L8},
+        {"grey.tga", {D3DFMT_L8}, D3DFMT_X8R8G8B8},
+        {"opaque.tga", {}, D3DFMT_X8R8G8B8},
+        {"translucent.tga", {}, D3DFMT_A8R8G8B8},
+        // Alpha 8->1 or 4 and colour 8->5 or 4 cost the same; the earlier 16-bit row wins.
+        {"rgba.tga", {D3DFMT_A8R8G8B8}, D3DFMT_A1R5G5B5},
+        {"rgba.tga", {D3DFMT_A8R8G8B8, D3DFMT_A1R5G5B5}, D3DFMT_A4R4G4B4},
+    };
+    for (const Case& c : cases) {
+        makeDevice(configWithout(c.missing));
+        EXPECT_EQ(build(path(c.file)).format, c.expected) << c.file << " without " << c.missing.size() << " formats";
+    }
 }
 
-TEST_F(TextureBuilderTest, LevelCountsFollowTheLargerSide)
+TEST_F(TextureBuilderTest, LevelsFollowTheLargerSideAndDeviceLimitsShapeTheTexture)
 {
-    makeDevice();
     writeTga(dir / "square.tga", 3, 256, 256, 8, filled(256 * 256, 9));
     writeTga(dir / "wide.tga", 3, 256, 64, 8, filled(256 * 64, 9));
     writeTga(dir / "dot.tga", 3, 1, 1, 8, filled(1, 9));
-    EXPECT_EQ(build(path("square.tga")).levels, 9u);
-    EXPECT_EQ(build(path("wide.tga")).levels, 9u);
-    EXPECT_EQ(build(path("dot.tga")).levels, 1u);
-
-    d3d8host::DeviceConfig noMips = d3d8host::defaultDeviceConfig();
-    noMips.caps.TextureCaps &= ~DWORD(D3DPTEXTURECAPS_MIPMAP);
-    makeDevice(noMips);
-    EXPECT_EQ(build(path("square.tga")).levels, 1u);
-}
-
-TEST_F(TextureBuilderTest, DeviceLimitsShapeTheTexture)
-{
     writeTga(dir / "screen.tga", 3, 640, 480, 8, filled(640 * 480, 200));
-    d3d8host::DeviceConfig pow2 = d3d8host::defaultDeviceConfig();
-    pow2.caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
-    makeDevice(pow2);
-    Built built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 1024u);
-    EXPECT_EQ(built.height, 512u);
-    EXPECT_EQ(built.levels, 11u);
-
-    d3d8host::DeviceConfig square = d3d8host::defaultDeviceConfig();
-    square.caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
-    square.caps.MaxTextureWidth = square.caps.MaxTextureHeight = 256;
-    makeDevice(square);
-    built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 256u);
-    EXPECT_EQ(built.height, 256u);
-
-    d3d8host::DeviceConfig conditional = d3d8host::defaultDeviceConfig();
-    conditional.caps.TextureCaps |= D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
-    makeDevice(conditional);
-    built = build(path("screen.tga"));
-    EXPECT_EQ(built.width, 640u);
-    EXPECT_EQ(built.levels, 1u);
+    struct Case {
+        const char* file;
+        DWORD capsAdded, capsRemoved;
+        UINT maxSize, width, height, levels;
+    };
+    const Case cases[] = {
+        {"square.tga", 0, 0, 0, 256, 256, 9},
+        {"wide.tga", 0, 0, 0, 256, 64, 9},
+        {"dot.tga", 0, 0, 0, 1, 1, 1},
+        {"square.tga", 0, D3DPTEXTURECAPS_MIPMAP, 0, 256, 256, 1},
+        {"screen.tga", D3DPTEXTURECAPS_POW2, 0, 0, 1024, 512, 11},
+        {"screen.tga", D3DPTEXTURECAPS_SQUAREONLY, 0, 256, 256, 256, 9},
+        {"screen.tga", D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 0, 0, 640, 480, 1},
+    };
+    for (const Case& c : cases) {
+        d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+        config.caps.TextureCaps = (config.caps.TextureCaps | c.capsAdded) & ~c.capsRemoved;
+        if (c.maxSize)
+            config.caps.MaxTextureWidth = config.caps.MaxTextureHeight = c.maxSize;
+        makeDevice(config);
+        const Built built = build(path(c.file));
+        EXPECT_EQ(built.width, c.width) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+        EXPECT_EQ(built.height, c.height) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+        EXPECT_EQ(built.levels, c.levels) << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved;
+    }
 }
 
 TEST_F(TextureBuilderTest, ResampledLevelZeroKeepsAFlatImageFlat)
@@ -287,16 +257,6 @@ TEST_F(TextureBuilderTest, NarrowingToSixteenBitsDithersWithTheOrderedMatrix)
     }
     texture->UnlockRect(0);
     texture->Release();
-}
-
-TEST_F(TextureBuilderTest, MissingFormatsFallBackToTheCheapestSubstitute)
-{
-    writeTga(dir / "rgba.tga", 2, 4, 4, 32, filled(64, 0x40));
-    makeDevice(configWithout({D3DFMT_A8R8G8B8}));
-    // Alpha 8->1 or 4 and colour 8->5 or 4 cost the same; the earlier 16-bit row wins.
-    EXPECT_EQ(build(path("rgba.tga")).format, D3DFMT_A1R5G5B5);
-    makeDevice(configWithout({D3DFMT_A8R8G8B8, D3DFMT_A1R5G5B5}));
-    EXPECT_EQ(build(path("rgba.tga")).format, D3DFMT_A4R4G4B4);
 }
 
 TEST_F(TextureBuilderTest, FailuresReturnTheirCodeLeaveTheOutputAndLeakNothing)

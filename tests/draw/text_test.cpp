@@ -74,39 +74,36 @@ struct FakeFont {
 
 } // namespace
 
-TEST(PageLayout, NothingForAnEmptyOrNegativeCount)
+TEST(PageLayout, PenStepsWrapsAtThirtyFiveColumnsAndNewlinesStartTheNextRow)
 {
-    EXPECT_TRUE(layOut("abc", 0, 0).empty());
-    EXPECT_TRUE(layOut("abc", 0, -3).empty());
-}
-
-TEST(PageLayout, NewlinesStartTheNextRowAtTheLeftEdge)
-{
-    EXPECT_EQ(layOut("ab\ncd", 0, 5), (std::vector<Placed>{{'a', 7, 5}, {'b', 25, 5}, {'c', 7, 23}, {'d', 25, 23}}));
-}
-
-TEST(PageLayout, ARowHoldsThirtyFiveColumnsThenWraps)
-{
-    const std::vector<Placed> placed = layOut(letters(36), 0, 36);
-    ASSERT_EQ(placed.size(), 36u);
+    std::vector<Placed> fullRow;
     for (int i = 0; i < 35; ++i)
-        EXPECT_EQ(placed[i], (Placed{letters(36)[i], 7 + 18 * i, 5}));
-    EXPECT_EQ(placed[35], (Placed{'j', 7, 23}));
-}
-
-TEST(PageLayout, ANewlineAfterAFullRowLeavesAnEmptyRow)
-{
-    const std::string text = letters(35) + "\nz";
-    EXPECT_EQ(layOut(text, 0, 37).back(), (Placed{'z', 7, 41}));
-}
-
-TEST(PageLayout, CharactersWithoutAGlyphDrawNothingButTakeTheirColumn)
-{
-    EXPECT_EQ(layOut("a b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
-    EXPECT_EQ(layOut("aAb", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
-    EXPECT_EQ(layOut("a?b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
-    EXPECT_EQ(layOut("a\rb", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
-    EXPECT_EQ(layOut("a\xe4" "b", 0, 3), (std::vector<Placed>{{'a', 7, 5}, {'b', 43, 5}}));
+        fullRow.push_back({letters(35)[i], 7 + 18 * i, 5});
+    auto then = [](std::vector<Placed> placed, Placed next) {
+        placed.push_back(next);
+        return placed;
+    };
+    const std::vector<Placed> aThenB = {{'a', 7, 5}, {'b', 43, 5}};
+    struct Case {
+        std::string text;
+        int count;
+        std::vector<Placed> expected;
+    };
+    const Case cases[] = {
+        {"abc", 0, {}},
+        {"abc", -3, {}},
+        {"ab\ncd", 5, {{'a', 7, 5}, {'b', 25, 5}, {'c', 7, 23}, {'d', 25, 23}}},
+        {letters(36), 36, then(fullRow, {'j', 7, 23})},
+        {letters(35) + "\nz", 37, then(fullRow, {'z', 7, 41})}, // a newline after a full row leaves one empty
+        // Characters without a glyph draw nothing but take their column.
+        {"a b", 3, aThenB},
+        {"aAb", 3, aThenB},
+        {"a?b", 3, aThenB},
+        {"a\rb", 3, aThenB},
+        {"a\xe4" "b", 3, aThenB},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(layOut(c.text, 0, c.count), c.expected) << ::testing::PrintToString(c.text) << " count " << c.count;
 }
 
 TEST(PageLayout, TheCountLimitsWhatIsReadAndRaisingItAddsOneCharacter)

@@ -39,51 +39,6 @@ TEST(D3D8Create, SdkVersionAndInjectedFailure) {
     d3d8host::resetForTest();
 }
 
-// The show's six attempts: X8R8G8B8 then A8R8G8B8, each with hardware, mixed, software processing.
-int firstAttemptThatWorks(const d3d8host::DeviceConfig& config) {
-    d3d8host::resetForTest();
-    d3d8host::setDeviceConfig(config);
-    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS p = showParameters(D3DFMT_X8R8G8B8);
-    const DWORD flags[3] = {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_MIXED_VERTEXPROCESSING,
-                            D3DCREATE_SOFTWARE_VERTEXPROCESSING};
-    int attempt = 0;
-    for (int i = 0; i < 6 && attempt == 0; ++i) {
-        if (i == 3) p.BackBufferFormat = D3DFMT_A8R8G8B8;
-        IDirect3DDevice8* device = nullptr;
-        const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, flags[i % 3], &p, &device);
-        if (SUCCEEDED(hr)) {
-            attempt = i + 1;
-            device->Release();
-        } else {
-            EXPECT_EQ(device, nullptr);
-        }
-    }
-    d3d->Release();
-    return attempt;
-}
-
-TEST(D3D8Create, TheShowsSixAttemptsAgainstConfiguredCards) {
-    auto config = d3d8host::defaultDeviceConfig();
-    EXPECT_EQ(firstAttemptThatWorks(config), 1);
-    config.hardwareVertexProcessing = false;
-    EXPECT_EQ(firstAttemptThatWorks(config), 2);
-    config.mixedVertexProcessing = false;
-    EXPECT_EQ(firstAttemptThatWorks(config), 3);
-    config = d3d8host::defaultDeviceConfig();
-    config.backBufferFormats = {D3DFMT_A8R8G8B8};
-    EXPECT_EQ(firstAttemptThatWorks(config), 4);
-    config.hardwareVertexProcessing = false;
-    EXPECT_EQ(firstAttemptThatWorks(config), 5);
-    config.backBufferFormats = {D3DFMT_R5G6B5};
-    EXPECT_EQ(firstAttemptThatWorks(config), 0);
-    config = d3d8host::defaultDeviceConfig();
-    config.failCreateDevice = true;
-    EXPECT_EQ(firstAttemptThatWorks(config), 0);
-    EXPECT_EQ(d3d8host::liveObjectCount(), 0);
-    d3d8host::resetForTest();
-}
-
 TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
     struct Expect {
         D3DRENDERSTATETYPE state;
@@ -104,27 +59,24 @@ TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
         ASSERT_EQ(device->GetRenderState(e.state, &value), D3D_OK);
         EXPECT_EQ(value, e.value) << "render state " << e.state;
     }
+    struct StageExpect {
+        DWORD stage;
+        D3DTEXTURESTAGESTATETYPE type;
+        DWORD value;
+    };
+    const StageExpect stageStates[] = {
+        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},     {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},      {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+        {1, D3DTSS_COLORARG1, D3DTA_TEXTURE},     {1, D3DTSS_COLORARG2, D3DTA_CURRENT},
+        {5, D3DTSS_TEXCOORDINDEX, 5},             {0, D3DTSS_MAGFILTER, D3DTEXF_POINT},
+        {0, D3DTSS_MIPFILTER, D3DTEXF_NONE},      {3, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
+    };
     DWORD v;
-    device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
-    EXPECT_EQ(v, DWORD(D3DTOP_MODULATE));
-    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
-    EXPECT_EQ(v, DWORD(D3DTOP_SELECTARG1));
-    device->GetTextureStageState(1, D3DTSS_COLOROP, &v);
-    EXPECT_EQ(v, DWORD(D3DTOP_DISABLE));
-    device->GetTextureStageState(1, D3DTSS_ALPHAOP, &v);
-    EXPECT_EQ(v, DWORD(D3DTOP_DISABLE));
-    device->GetTextureStageState(1, D3DTSS_COLORARG1, &v);
-    EXPECT_EQ(v, DWORD(D3DTA_TEXTURE));
-    device->GetTextureStageState(1, D3DTSS_COLORARG2, &v);
-    EXPECT_EQ(v, DWORD(D3DTA_CURRENT));
-    device->GetTextureStageState(5, D3DTSS_TEXCOORDINDEX, &v);
-    EXPECT_EQ(v, 5u);
-    device->GetTextureStageState(0, D3DTSS_MAGFILTER, &v);
-    EXPECT_EQ(v, DWORD(D3DTEXF_POINT));
-    device->GetTextureStageState(0, D3DTSS_MIPFILTER, &v);
-    EXPECT_EQ(v, DWORD(D3DTEXF_NONE));
-    device->GetTextureStageState(3, D3DTSS_ADDRESSV, &v);
-    EXPECT_EQ(v, DWORD(D3DTADDRESS_WRAP));
+    for (const StageExpect& e : stageStates) {
+        v = 0xDEADBEEF;
+        ASSERT_EQ(device->GetTextureStageState(e.stage, e.type, &v), D3D_OK);
+        EXPECT_EQ(v, e.value) << "stage " << e.stage << " state " << e.type;
+    }
     EXPECT_LT(device->GetTextureStageState(0, D3DTSS_FORCE_DWORD, &v), 0);
     EXPECT_LT(device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_ADD), 0);
 
@@ -334,55 +286,6 @@ TEST_F(D3D8Device, ScenesPairAndDrawsNeedOne) {
     config.failBeginScene = true;
     d3d8host::setDeviceConfig(config);
     EXPECT_LT(device->BeginScene(), 0);
-}
-
-TEST_F(D3D8Device, InjectedResourceFailures) {
-    auto c = d3d8host::deviceConfig();
-    c.failCreateTextureAfter = 1;
-    c.failLockAfter = 1;
-    c.failCreateVertexBuffer = true;
-    d3d8host::setDeviceConfig(c);
-    IDirect3DTexture8* a = nullptr;
-    IDirect3DTexture8* b = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &a), D3D_OK);
-    EXPECT_LT(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &b), 0);
-    EXPECT_EQ(b, nullptr);
-    D3DLOCKED_RECT locked;
-    EXPECT_EQ(a->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    a->UnlockRect(0);
-    EXPECT_LT(a->LockRect(0, &locked, nullptr, 0), 0);
-    IDirect3DVertexBuffer8* vb = nullptr;
-    EXPECT_LT(device->CreateVertexBuffer(96, 0, kOverlayFvf, D3DPOOL_DEFAULT, &vb), 0);
-    EXPECT_EQ(vb, nullptr);
-    a->Release();
-}
-
-TEST_F(D3D8Device, RecordsDeviceCallsCompactly) {
-    d3d8host::setCallRecording(true);
-    IDirect3DTexture8* t = nullptr;
-    device->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t);
-    device->Clear(0, nullptr, 3, 0xFF000000, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    device->SetTexture(1, t);
-    device->SetTexture(1, nullptr);
-    const D3DMATRIX id = identity();
-    device->SetTransform(D3DTS_VIEW, &id);
-    device->BeginScene();
-    device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    t->Release();
-    const std::vector<std::string> expected = {
-        "CreateTexture(8,8,1,0,22,1)=tex#1", "Clear(0,3,ff000000,1,0)", "SetRenderState(27,1)",
-        "SetTextureStageState(0,4,4)",       "SetTexture(1,tex#1)",     "SetTexture(1,null)",
-        "SetTransform(2,identity)",          "BeginScene",              "EndScene",
-        "Present",                           "Release(tex#1)"};
-    EXPECT_EQ(d3d8host::recordedCalls(), expected);
-    d3d8host::clearRecordedCalls();
-    d3d8host::setCallRecording(false);
-    device->BeginScene();
-    device->EndScene();
-    EXPECT_TRUE(d3d8host::recordedCalls().empty());
 }
 
 TEST_F(D3D8Device, ReferencesAndBindingsKeepObjectsAlive) {

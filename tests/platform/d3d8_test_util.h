@@ -65,6 +65,10 @@ protected:
     }
     void TearDown() override {
         if (device) {
+            for (DWORD stage = 0; stage < 8; ++stage) device->SetTexture(stage, nullptr);
+        }
+        for (IDirect3DTexture8* texture : textures) EXPECT_EQ(texture->Release(), 0u);
+        if (device) {
             EXPECT_EQ(device->Release(), 0u);
         }
         if (d3d) {
@@ -94,10 +98,12 @@ protected:
         return pixels;
     }
 
+    // A texture filled with argb rows, released (and unbound) when the test ends.
     IDirect3DTexture8* makeTexture(int width, int height, const std::vector<uint32_t>& argb,
                                    D3DFORMAT format = D3DFMT_A8R8G8B8) {
         IDirect3DTexture8* texture = nullptr;
         EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture), D3D_OK);
+        textures.push_back(texture);
         D3DLOCKED_RECT locked;
         EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
         for (int y = 0; y < height; ++y) {
@@ -133,6 +139,7 @@ protected:
     D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8;
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
+    std::vector<IDirect3DTexture8*> textures;
 };
 
 }  // namespace d3d8test

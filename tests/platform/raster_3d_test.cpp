@@ -357,10 +357,6 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
     // Nothing outside the sphere's silhouette (radius 1 at distance 3: well inside 160 pixels).
     EXPECT_EQ(px[10 * 640 + 10], 0xFF000000u);
     EXPECT_NE(px[240 * 640 + 320], 0xFF000000u);
-    device->SetTexture(0, nullptr);
-    device->SetTexture(1, nullptr);
-    t0->Release();
-    t1->Release();
 }
 
 // With lighting on (the default) and no lights, a vertex without normal is dark: the show

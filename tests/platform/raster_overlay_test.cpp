@@ -203,8 +203,6 @@ TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
         }
     }
     expectGolden("raster_blended_quad", crop(px, 640, 0, 0, 90, 60));
-    device->SetTexture(0, nullptr);
-    t->Release();
 }
 
 TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
@@ -231,8 +229,6 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     EXPECT_EQ(px[66 * 640 + 100], 0xFF000000u);
     EXPECT_EQ(px[50 * 640 + 132], 0xFF000000u);
     expectGolden("raster_point_texels", crop(px, 640, 96, 46, 172, 40));
-    device->SetTexture(0, nullptr);
-    t->Release();
 }
 
 TEST_F(RasterOverlay, AddSmoothOverModulate) {
@@ -269,9 +265,6 @@ TEST_F(RasterOverlay, AddSmoothOverModulate) {
     device->SetTexture(1, gb);
     drawQuad(0, 0, 64, 64, 0xFFC0A080);
     expectGolden("raster_addsmooth_modulate", crop(backBufferPixels(), 640, 0, 0, 64, 64));
-    device->SetTexture(0, nullptr);
-    device->SetTexture(1, nullptr);
-    for (IDirect3DTexture8* t : {a, b, ga, gb}) t->Release();
 }
 
 TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
@@ -302,9 +295,6 @@ TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
     drawQuad(16, 16, 48, 48, 0xC0FFFFFF);
     expectGolden("raster_one_srcalpha", crop(backBufferPixels(), 640, 0, 0, 64, 64));
-    device->SetTexture(0, nullptr);
-    t->Release();
-    gt->Release();
 }
 
 // A picture whose file failed to load is drawn in its vertex colour: the stage reads a
@@ -312,7 +302,6 @@ TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
 TEST_F(RasterOverlay, UnboundTextureDrawsTheVertexColour) {
     showQuadState();
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
-    device->SetTexture(0, nullptr);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 4, 4, 0x80FF8040);
     const uint32_t a = 0x80;
@@ -338,7 +327,6 @@ TEST_F(RasterOverlay, UnboundTextureDrawsTheVertexColour) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 4, 4, 0x10FF8040);
     EXPECT_EQ(backBufferPixels()[0], 0xFFFF8040u);
-    t->Release();
 }
 
 TEST_F(RasterOverlay, StageOperationsAndArguments) {
@@ -381,14 +369,12 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
             EXPECT_EQ(channel(got, shift), c.expect(a, b)) << "op " << c.op << " channel " << shift;
         }
     }
-    device->SetTexture(0, nullptr);
-    t->Release();
 }
 
-// Overlay rectangles take a fused loop; the general pipeline must give the same pixels. A
-// black specular colour added to the result changes nothing but keeps the fused loop out.
-// The fused loops, with their shortcuts (nothing drawn at alpha 0, no blending for opaque
-// pictures at alpha 255), against the general pipeline, which specular turns on.
+// Overlay rectangles take a fused loop, with its shortcuts (nothing drawn at alpha 0, no
+// blending for opaque pictures or solid texels at alpha 255); the general pipeline must give
+// the same pixels. A black specular colour added to the result changes nothing but keeps the
+// fused loop out.
 TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
     // Columns of clear and of solid texels, as glyphs have, then mixed alphas.
     std::vector<uint32_t> texels(13 * 7);
@@ -451,11 +437,6 @@ protected:
         // Four texels in a row: red, green, blue, white.
         texture = makeTexture(4, 1, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
         device->SetTexture(0, texture);
-    }
-    void TearDown() override {
-        device->SetTexture(0, nullptr);
-        texture->Release();
-        DeviceFixture::TearDown();
     }
     // A 16-pixel-wide strip whose u runs from u0 at the left edge to u1 at the right.
     std::vector<uint32_t> strip(float u0, float u1) {

@@ -23,7 +23,7 @@ LONGLONG frequency()
 
 } // namespace
 
-TEST_F(Clock, TheVirtualClockStandsStillUntilAdvanced)
+TEST_F(Clock, TheVirtualClockStandsStillUntilAdvancedOrSleptAndResetsToZero)
 {
     win32host::useVirtualClock(1000);
     EXPECT_TRUE(win32host::usingVirtualClock());
@@ -34,6 +34,14 @@ TEST_F(Clock, TheVirtualClockStandsStillUntilAdvanced)
     win32host::advanceVirtualClock(16'667);
     EXPECT_EQ(counter() - start, 166'670);
     EXPECT_EQ(GetTickCount(), 1016u);
+    Sleep(250); // advances it
+    EXPECT_EQ(GetTickCount(), 1266u);
+    EXPECT_EQ(counter() - start, 2'666'670);
+
+    win32host::resetForTest(); // back to the virtual clock at zero
+    EXPECT_TRUE(win32host::usingVirtualClock());
+    EXPECT_EQ(GetTickCount(), 0u);
+    EXPECT_EQ(counter(), 0);
 }
 
 TEST_F(Clock, TickCountWrapsFromJustBelowTwoToTheThirtyTwo)
@@ -59,24 +67,6 @@ TEST_F(Clock, CounterAndTickCountDeriveFromOneTime)
         LONGLONG elapsedMs = (counter() - start) / (frequency() / 1000);
         EXPECT_EQ(GetTickCount(), static_cast<DWORD>(0xFFFFF000u + elapsedMs));
     }
-}
-
-TEST_F(Clock, SleepUnderTheVirtualClockAdvancesIt)
-{
-    win32host::useVirtualClock(0);
-    Sleep(250);
-    EXPECT_EQ(GetTickCount(), 250u);
-    EXPECT_EQ(counter(), 2'500'000);
-}
-
-TEST_F(Clock, ResetReturnsToTheVirtualClockAtZero)
-{
-    win32host::useVirtualClock(77);
-    win32host::advanceVirtualClock(5'000'000);
-    win32host::resetForTest();
-    EXPECT_TRUE(win32host::usingVirtualClock());
-    EXPECT_EQ(GetTickCount(), 0u);
-    EXPECT_EQ(counter(), 0);
 }
 
 TEST_F(Clock, TheRealClockNeverRunsBackwards)

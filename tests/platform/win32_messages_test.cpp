@@ -7,42 +7,12 @@ namespace {
 
 class MessageQueue : public HeadlessTest {};
 
-// The program's window procedure: Escape and a left click close the window, whose
-// WM_CLOSE shows the cursor and posts the quit message.
-LRESULT showLikeReaction(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CLOSE) {
-        ShowCursor(TRUE);
-        PostQuitMessage(0);
-        return 0;
-    }
-    if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || message == WM_LBUTTONDOWN) {
-        SendMessageA(window, WM_CLOSE, 0, 0);
-        return 0;
-    }
-    return message == WM_KEYDOWN ? 0 : DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The program's pump: false once GetMessageA has returned 0.
-bool pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (!GetMessageA(&msg, nullptr, 0, 0))
-            return false;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return true;
-}
-
 } // namespace
 
-TEST_F(MessageQueue, PeekWithoutRemoveLeavesTheMessageForGetMessage)
+TEST_F(MessageQueue, PeekWithoutRemoveLeavesTheMessageOrQuitForGetMessageAndWithRemoveTakesIt)
 {
     HWND window = createTestWindow();
     ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 7, 9));
-
     MSG peeked{}, again{}, got{};
     ASSERT_TRUE(PeekMessageA(&peeked, nullptr, 0, 0, PM_NOREMOVE));
     ASSERT_TRUE(PeekMessageA(&again, nullptr, 0, 0, PM_NOREMOVE));
@@ -53,15 +23,15 @@ TEST_F(MessageQueue, PeekWithoutRemoveLeavesTheMessageForGetMessage)
     EXPECT_EQ(got.wParam, 7u);
     EXPECT_EQ(got.lParam, 9);
     EXPECT_FALSE(PeekMessageA(&got, nullptr, 0, 0, PM_NOREMOVE));
-}
 
-TEST_F(MessageQueue, PeekWithRemoveTakesTheMessage)
-{
-    HWND window = createTestWindow();
     PostMessageA(window, WM_USER, 0, 0);
-    MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(PeekMessageA(&got, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&got, nullptr, 0, 0, PM_REMOVE));
+
+    PostQuitMessage(0);
+    ASSERT_TRUE(PeekMessageA(&got, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(got.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(GetMessageA(&got, nullptr, 0, 0), FALSE);
 }
 
 TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturnsZero)
@@ -81,15 +51,6 @@ TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturn
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 3u);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the quit message is retrieved once";
-}
-
-TEST_F(MessageQueue, PeekWithoutRemoveLeavesThePendingQuit)
-{
-    PostQuitMessage(0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
 }
 
 TEST_F(MessageQueue, FiltersSelectByWindowAndRangeAndAWindowFilterNeverSeesQuit)
@@ -168,30 +129,6 @@ TEST_F(MessageQueue, InputGoesToTheNewestLiveWindow)
     GetMessageA(&b, nullptr, 0, 0);
     EXPECT_EQ(a.hwnd, second);
     EXPECT_EQ(b.hwnd, first);
-}
-
-TEST_F(MessageQueue, EscapeEndsTheLoopOfAProgramOnItsNextPump)
-{
-    createTestWindow();
-    reaction() = showLikeReaction;
-    ShowCursor(FALSE);
-    win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 1);
-    EXPECT_FALSE(pump());
-    EXPECT_EQ(win32host::cursorDisplayCount(), 0);
-    EXPECT_EQ(receivedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_CLOSE, WM_CHAR}))
-        << "WM_CHAR from TranslateMessage is still dispatched before the quit message";
-}
-
-TEST_F(MessageQueue, OtherKeysAndRightClicksLeaveTheLoopRunning)
-{
-    createTestWindow();
-    reaction() = showLikeReaction;
-    win32host::postInput(WM_KEYDOWN, 'Q', 1);
-    win32host::postInput(WM_RBUTTONDOWN, MK_RBUTTON, 0);
-    win32host::postInput(WM_MBUTTONDOWN, MK_MBUTTON, 0);
-    EXPECT_TRUE(pump());
-    MSG msg;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
 }
 
 TEST_F(MessageQueue, TranslateMessageTurnsCharacterKeysIntoCharacters)

@@ -27,7 +27,7 @@ POINT centre(HWND window)
 
 } // namespace
 
-TEST_F(Windows, ClassRegistrationAcceptsTheThirtyTwoBitSizeAndRefusesDuplicatesAndBadSizes)
+TEST_F(Windows, ClassRegistrationAcceptsTheThirtyTwoBitSizeAndRefusesDuplicatesBadSizesAndUnknownClasses)
 {
     WNDCLASSEXA wc{};
     wc.cbSize = 48;
@@ -48,10 +48,6 @@ TEST_F(Windows, ClassRegistrationAcceptsTheThirtyTwoBitSizeAndRefusesDuplicatesA
 
     HWND byAtom = CreateWindowExA(0, MAKEINTATOM(atom), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     EXPECT_NE(byAtom, nullptr);
-}
-
-TEST_F(Windows, CreationFailsForAnUnknownClass)
-{
     EXPECT_EQ(CreateWindowExA(0, "NOPE", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
 }
@@ -92,33 +88,25 @@ TEST_F(Windows, AProcedureRefusingCreationLeavesNoWindow)
     EXPECT_FALSE(GetWindowRect(created, &rect));
 }
 
-TEST_F(Windows, CentringOnTheDefaultHeadlessScreenKeepsTheWindowAtTheOrigin)
+TEST_F(Windows, CentringGivesOffsetsTruncatedTowardZeroOnAnyScreen)
 {
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the default headless screen";
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-}
-
-TEST_F(Windows, CentringOnASmallerScreenGivesNegativeOffsetsTruncatedTowardZero)
-{
-    win32host::setHeadlessScreenSize(320, 199);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, -160);
-    EXPECT_EQ(at.y, -140); // (199 - 480) / 2 = -140.5, truncated
-    win32host::setHeadlessScreenSize(639, 479);
-    at = centre(CreateWindowExA(0, "TEST WINDOW", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-}
-
-TEST_F(Windows, CentringOnALargerScreen)
-{
-    win32host::setHeadlessScreenSize(1920, 1080);
-    POINT at = centre(createTestWindow());
-    EXPECT_EQ(at.x, 640);
-    EXPECT_EQ(at.y, 300);
+    struct Case {
+        int width, height;
+        LONG x, y;
+    };
+    const Case cases[] = {
+        {640, 480, 0, 0}, {320, 199, -160, -140}, // (199 - 480) / 2 = -140.5, truncated
+        {639, 479, 0, 0}, {1920, 1080, 640, 300},
+    };
+    HWND window = createTestWindow();
+    for (const Case& c : cases) {
+        win32host::setHeadlessScreenSize(c.width, c.height);
+        const POINT at = centre(window);
+        EXPECT_EQ(at.x, c.x) << c.width << "x" << c.height;
+        EXPECT_EQ(at.y, c.y) << c.width << "x" << c.height;
+    }
 }
 
 TEST_F(Windows, ShowWindowReportsThePreviousStateAndUpdateWindowPaintsOnce)
@@ -164,8 +152,15 @@ TEST_F(Windows, BadWindowHandlesAreRefused)
     win32host::presentToWindow(bogus, &pixel, 1, 1, 4);
 }
 
-TEST_F(Windows, ShowCursorKeepsADisplayCounter)
+TEST_F(Windows, ShowCursorKeepsADisplayCounterTheModuleHandleIsStableAndHeadlessHasNoDisplay)
 {
+    HMODULE module = GetModuleHandleA(nullptr);
+    EXPECT_NE(module, nullptr);
+    EXPECT_EQ(GetModuleHandleA(nullptr), module);
+    EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);
+    EXPECT_EQ(win32host::currentBackend(), win32host::Backend::Headless);
+    EXPECT_FALSE(win32host::desktopDisplayAvailable());
+
     EXPECT_EQ(ShowCursor(FALSE), -1);
     EXPECT_EQ(ShowCursor(FALSE), -2);
     EXPECT_EQ(ShowCursor(TRUE), -1);
@@ -176,21 +171,7 @@ TEST_F(Windows, ShowCursorKeepsADisplayCounter)
     EXPECT_EQ(win32host::cursorDisplayCount(), 0);
 }
 
-TEST_F(Windows, TheModuleHandleIsStableAndNonNull)
-{
-    HMODULE module = GetModuleHandleA(nullptr);
-    EXPECT_NE(module, nullptr);
-    EXPECT_EQ(GetModuleHandleA(nullptr), module);
-    EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);
-}
-
-TEST_F(Windows, HeadlessHasNoDisplay)
-{
-    EXPECT_EQ(win32host::currentBackend(), win32host::Backend::Headless);
-    EXPECT_FALSE(win32host::desktopDisplayAvailable());
-}
-
-TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButton)
+TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButtonOrTheOneATestChose)
 {
     HWND window = createTestWindow();
     testing::internal::CaptureStderr();
@@ -209,10 +190,8 @@ TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButton)
     EXPECT_EQ(boxes[1].result, IDYES);
     EXPECT_NE(printed.find("BASS Error"), std::string::npos);
     EXPECT_NE(printed.find("Could not initialize BASS"), std::string::npos);
-}
 
-TEST_F(Windows, TestsChooseTheButtonPressed)
-{
+    // Tests choose the button pressed.
     win32host::setMessageBoxResult(IDCANCEL);
     testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);

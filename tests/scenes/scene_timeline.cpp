@@ -4,13 +4,6 @@
 #include <cmath>
 #include <map>
 
-const std::vector<GoldenMoment> GOLDEN_MOMENTS = {
-    {1, 500, "scenes/title-0500ms"},      {1, 4000, "scenes/title-4000ms"},     {2, 7500, "scenes/intro-7500ms"},
-    {2, 12550, "scenes/intro-12550ms"},   {2, 22000, "scenes/intro-22000ms"},   {3, 5000, "scenes/swarm1-5000ms"},
-    {3, 12500, "scenes/swarm1-12500ms"},  {4, 10000, "scenes/closing-10000ms"}, {4, 27000, "scenes/closing-27000ms"},
-    {4, 50000, "scenes/closing-50000ms"}, {5, 5000, "scenes/swarm2-5000ms"},    {5, 12500, "scenes/swarm2-12500ms"},
-};
-
 std::vector<const RecordedFrame*> ShowRun::scene(int position) const
 {
     std::vector<const RecordedFrame*> result;

@@ -3,6 +3,7 @@
 // arithmetic the tests compare the frames with.
 #pragma once
 
+#include "golden_moments.h"
 #include "show_recorder.h"
 
 #include <string>
@@ -18,14 +19,7 @@ struct ShowRun {
     double periodMs() const { return 1000.0 / framesPerSecond; }
 };
 
-// The moments kept as images in every full run: scene position, scene time, name.
-struct GoldenMoment {
-    int scene;
-    DWORD elapsed;
-    const char* name;
-};
-extern const std::vector<GoldenMoment> GOLDEN_MOMENTS;
-constexpr double GOLDEN_FRAMES_PER_SECOND = 60.0; // only runs at this rate keep images
+// Runs at GOLDEN_FRAMES_PER_SECOND keep the images of the golden moments.
 
 // The uninterrupted show at a steady frame rate, played once per process and rate.
 // Needs the data set to be current.

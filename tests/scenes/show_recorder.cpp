@@ -59,14 +59,6 @@ size_t RecordedFrame::countQuads(const std::string& texture) const
     return count;
 }
 
-size_t RecordedFrame::countMeshes(const std::string& texture) const
-{
-    size_t count = 0;
-    for (const RecordedMesh& mesh : meshes)
-        count += mesh.texture0 == texture;
-    return count;
-}
-
 ShowRecorder::ShowRecorder(ShowHarness& harness)
 {
     harness.onFrame = [this](const d3d8host::FrameView& view) {
@@ -162,10 +154,8 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
             world = parseMatrix(arguments(call).substr(4));
         } else if (startsWith(call, "SetTransform(3,")) {
             const std::array<float, 16> m = parseMatrix(arguments(call).substr(2));
-            if (isPerspective(m)) {
+            if (isPerspective(m))
                 projection = m;
-                frame.projectionSet = true;
-            }
         } else if (startsWith(call, "Clear(")) {
             unsigned count = 0, flags = 0;
             std::sscanf(arguments(call).c_str(), "%u,%u", &count, &flags);

@@ -31,12 +31,10 @@ struct RecordedFrame {
     std::vector<std::string> quads;        // the texture name of each rectangle, in drawing order
     std::string glyphs;                    // the characters of the glyph rectangles, in drawing order
     std::array<float, 16> projection{};    // the last perspective projection the device received
-    bool projectionSet = false;            // whether this frame set a perspective projection
     DWORD lastQuadDiffuse = 0;             // diffuse of the frame's last rectangle
     int swarmRunCount = 0;
 
     size_t countQuads(const std::string& texture) const;
-    size_t countMeshes(const std::string& texture0) const;
 };
 
 class ShowRecorder {
@@ -46,7 +44,6 @@ public:
     const std::vector<RecordedFrame>& frames() const { return recorded; }
     // The frames of one scene of the sequence (1 to 5).
     std::vector<const RecordedFrame*> scene(int position) const;
-    int scenesSeen() const { return currentScene; }
 
     // Keeps the image of the first frame of the given scene at or after the given
     // scene time, under the given name.

@@ -66,12 +66,3 @@ int ShowHarness::runShow()
     exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
     return exitCode;
 }
-
-size_t countCalls(const std::vector<std::string>& calls, const std::string& prefix)
-{
-    size_t count = 0;
-    for (const std::string& call : calls)
-        if (call.rfind(prefix, 0) == 0)
-            ++count;
-    return count;
-}

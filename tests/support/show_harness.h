@@ -37,6 +37,3 @@ struct ShowHarness {
 private:
     uint64_t microsecondsDone = 0;
 };
-
-// Counts the lines of calls that start with prefix.
-size_t countCalls(const std::vector<std::string>& calls, const std::string& prefix);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bitset>
@@ -23,8 +24,10 @@ namespace fs = std::filesystem;
 constexpr int renderRate = 48000;
 constexpr double sceneChanges[] = {8.0, 32.0, 46.5, 107.5, 122.0};
 
+// ctest runs tests as parallel processes: each writes the module into its own folder, so
+// none reads a file another is still writing.
 fs::path outputDir() {
-    const fs::path dir = fs::path(TOVIRA_TEST_BINARY_DIR) / "music_test";
+    const fs::path dir = fs::path(TOVIRA_TEST_BINARY_DIR) / ("music_test_" + std::to_string(getpid()));
     fs::create_directories(dir);
     return dir;
 }
@@ -96,6 +99,7 @@ protected:
         plan_ = new Plan(planOf(porkSongText()));
     }
     static void TearDownTestSuite() {
+        fs::remove_all(path_->parent_path());
         delete path_;
         delete bytes_;
         delete plan_;
@@ -111,36 +115,6 @@ protected:
     static inline Plan* plan_ = nullptr;
     static inline Rendered* rendered_ = nullptr;
 };
-
-TEST_F(MusicFile, TwoGenerationsGiveTheSameBytes) {
-    const fs::path second = outputDir() / "pork-again.xm";
-    std::string error;
-    ASSERT_TRUE(writeMusic(second.string(), &error)) << error;
-    EXPECT_TRUE(readFile(second) == *bytes_);
-}
-
-TEST_F(MusicFile, HeaderDescribesTheSong) {
-    const std::vector<std::uint8_t>& b = *bytes_;
-    ASSERT_GT(b.size(), 336u);
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 17), "Extended Module: ");
-    EXPECT_EQ(std::string(b.begin() + 17, b.begin() + 37), "pork                ");
-    EXPECT_EQ(b[37], 0x1A);
-    EXPECT_EQ(std::string(b.begin() + 38, b.begin() + 58), "tovira makedata     ");
-    EXPECT_EQ(u16(b, 58), 0x0104u);
-    EXPECT_EQ(u32(b, 60), 276u);
-    const unsigned length = u16(b, 64), channels = u16(b, 68), patterns = u16(b, 70);
-    EXPECT_EQ(length, plan_->rows.size());
-    EXPECT_EQ(u16(b, 66), 1u) << "restart at the build";
-    EXPECT_TRUE(channels >= 2 && channels <= 32 && channels % 2 == 0) << channels;
-    EXPECT_EQ(u16(b, 72), plan_->song.instruments.size());
-    EXPECT_EQ(u16(b, 74), 1u) << "linear frequency table";
-    EXPECT_EQ(u16(b, 76), 6u);
-    EXPECT_EQ(u16(b, 78), 120u);
-    for (unsigned i = 0; i < 256; ++i) {
-        if (i < length) EXPECT_LT(b[80 + i], patterns) << "order " << i;
-        else EXPECT_EQ(b[80 + i], 0) << "unused order " << i;
-    }
-}
 
 // Walks every block with its recorded sizes: they must add up to exactly the file.
 TEST_F(MusicFile, BlockSizesAddUpToTheFile) {
@@ -221,11 +195,19 @@ TEST_F(MusicFile, SamplesDecodeToTheSynthesisedSound) {
 }
 
 TEST_F(MusicFile, LibopenmptLoadsItAsPlanned) {
+    // What a player does not report: the restart at the build, linear frequencies, tidy unused orders.
+    const std::vector<std::uint8_t>& b = *bytes_;
+    ASSERT_GT(b.size(), 336u);
+    EXPECT_EQ(u16(b, 66), 1u) << "restart at the build";
+    EXPECT_EQ(u16(b, 74), 1u) << "linear frequency table";
+    for (unsigned i = u16(b, 64); i < 256; ++i) EXPECT_EQ(b[80 + i], 0) << "unused order " << i;
+
     std::ostringstream log;
-    openmpt::module module(*bytes_, log);
+    openmpt::module module(b, log);
     EXPECT_EQ(log.str(), "");
     EXPECT_EQ(module.get_metadata("warnings"), "");
     EXPECT_EQ(module.get_metadata("type"), "xm");
+    EXPECT_EQ(module.get_metadata("title"), "pork");
     EXPECT_EQ(module.get_metadata("tracker"), "tovira makedata");
     ASSERT_EQ(module.get_num_orders(), static_cast<int>(plan_->rows.size()));
     for (int order = 0; order < module.get_num_orders(); ++order)
@@ -450,7 +432,7 @@ TEST(MusicText, RefusesFaultyDescriptionsWithTheLine) {
 
 TEST(MusicText, WriteMusicReportsAnUnwritablePath) {
     std::string error;
-    EXPECT_FALSE(writeMusic((outputDir() / "no-such-folder" / "pork.xm").string(), &error));
+    EXPECT_FALSE(writeMusic((fs::path(TOVIRA_TEST_BINARY_DIR) / "no-such-folder" / "pork.xm").string(), &error));
     EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
 }
 

@@ -1,0 +1,177 @@
+// `tovira-inspect image|model|texture FILE`, run as a program: the one line it prints for each
+// kind of file (image hashes checked against coreutils' sha256sum), the device limitations it
+// applies to textures, and its exit status and message for files the readers refuse.
+#include "assets/r3d_builder.h"
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string scratchFolder()
+{
+    // ctest runs tests as parallel processes: each keeps its own scratch folder.
+    return std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch_" + std::to_string(getpid());
+}
+
+std::string scratch(const std::string& name)
+{
+    std::filesystem::create_directories(scratchFolder());
+    return scratchFolder() + "/" + name;
+}
+
+std::string written(const std::string& name, const Bytes& bytes)
+{
+    const std::string path = scratch(name);
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// A picture made by ImageMagick's convert, or empty when convert is missing.
+std::string converted(const std::string& name, const std::string& convertArguments, const std::string& format = "")
+{
+    const std::string path = scratch(name);
+    return std::system(("convert " + convertArguments + " '" + format + path + "'").c_str()) == 0 ? path : "";
+}
+
+ToolRun inspect(const std::string& arguments)
+{
+    return runTool("tovira-inspect", arguments, scratchFolder());
+}
+
+std::string firstLine(const std::string& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+std::string sha256sumOf(const Bytes& bytes)
+{
+    const std::string path = written("rows.bin", bytes);
+    const std::string sum = scratch("rows.sha256");
+    if (std::system(("sha256sum '" + path + "' > '" + sum + "'").c_str()) != 0)
+        return "sha256sum failed";
+    std::ifstream in(sum);
+    std::string hash;
+    in >> hash;
+    return hash;
+}
+
+void expectRefused(const std::string& arguments, const std::string& path, const std::string& reason)
+{
+    const ToolRun run = inspect(arguments + " '" + path + "'");
+    EXPECT_NE(run.status, 0) << path;
+    EXPECT_EQ(run.out, "") << path;
+    EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+}
+
+} // namespace
+
+TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
+{
+    // 3×2 bottom-up 24-bit TGA: stored rows are bottom then top.
+    const Bytes bottom = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const Bytes top = {11, 12, 13, 14, 15, 16, 17, 18, 19};
+    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0};
+    tga.insert(tga.end(), bottom.begin(), bottom.end());
+    tga.insert(tga.end(), top.begin(), top.end());
+    Bytes rows = top;
+    rows.insert(rows.end(), bottom.begin(), bottom.end());
+    const ToolRun run = inspect("image '" + written("bottom-up.tga", tga) + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "format=R8G8B8 width=3 height=2 pitch=9 levels=1 sha256=" + sha256sumOf(rows) + "\n");
+    EXPECT_EQ(run.err, "");
+
+    const std::string dds = converted("chain.dds", "-size 64x32 gradient:red-blue -define dds:compression=dxt1", "dds:");
+    if (dds.empty())
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    // 64×32 down to 1×1; DXT1 rows are rows of 4×4 blocks, 8 bytes each.
+    const std::string line = inspect("image '" + dds + "'").out;
+    EXPECT_EQ(line.substr(0, line.find(" sha256=")), "format=DXT1 width=64 height=32 pitch=128 levels=7");
+}
+
+TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
+{
+    R3dFile computed;
+    computed.header(3, 1, 0, 5).floats({-1.5f, 2, 3, 4, -0.25f, 3, 0, 0, 8}).indices({0, 1, 2});
+    computed.floats({0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    R3dFile points;
+    points.header(2, 0, 0, 0).floats({1, 2, 3, 4, 5, 6});
+    const std::pair<const R3dFile, const char*> cases[] = {
+        {squareModel(), "vertices=4 triangles=2 normals=yes texcoords=4 bounds=0,0,0,1,1,0\n"},
+        {computed, "vertices=3 triangles=1 normals=computed texcoords=5 bounds=-1.5,-0.25,3,4,2,8\n"},
+        {points, "vertices=2 triangles=0 normals=no texcoords=0 bounds=1,2,3,4,5,6\n"},
+    };
+    for (const auto& [file, line] : cases) {
+        const ToolRun run = inspect("model '" + written("model.r3d", file.bytes) + "'");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, line);
+    }
+}
+
+TEST(InspectTexture, DeviceLimitationsShapeTheTextureAndLevelZeroHashesLikeTheImage)
+{
+    const std::string screen = converted("screen.tga", "-size 640x480 gradient:navy-orange -depth 8 -type TrueColor");
+    const std::string rgba = converted("rgba.tga", "-size 64x32 gradient:red-none -depth 8 -type TrueColorAlpha");
+    if (screen.empty() || rgba.empty())
+        GTEST_SKIP() << "ImageMagick's convert is not available";
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "format=X8R8G8B8 width=640 height=480 levels=10"},
+        {" --caps pow2", "format=X8R8G8B8 width=1024 height=512 levels=11"},
+        {" --caps squareonly,maxsize=128,nomipmap", "format=X8R8G8B8 width=128 height=128 levels=1"},
+        {" --caps no=X8R8G8B8,no=A8R8G8B8", "format=R5G6B5 width=640 height=480 levels=10"},
+    };
+    for (const auto& [caps, line] : cases) {
+        const ToolRun run = inspect("texture '" + screen + "'" + caps);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(firstLine(run.out), line) << caps;
+    }
+
+    // Unconverted, level 0 is the decoded image itself.
+    const ToolRun image = inspect("image '" + rgba + "'");
+    const ToolRun texture = inspect("texture '" + rgba + "'");
+    ASSERT_EQ(image.status, 0) << image.err;
+    ASSERT_EQ(texture.status, 0) << texture.err;
+    EXPECT_EQ(firstLine(texture.out), "format=A8R8G8B8 width=64 height=32 levels=7");
+    EXPECT_EQ(texture.out.substr(texture.out.find("level=0 sha256=") + 15, 64),
+              image.out.substr(image.out.find("sha256=") + 7, 64));
+}
+
+TEST(Inspect, RefusedOrMissingFilesExitNonZeroWithTheReasonOnStandardError)
+{
+    const std::string text = written("not-a-picture.tga", {'h', 'e', 'l', 'l', 'o'});
+    for (const std::string& path : {text, scratch("missing.tga")}) {
+        expectRefused("image", path, "0x88760B59");
+        expectRefused("texture", path, "");
+    }
+    expectRefused("model", scratch("missing.r3d"), "cannot be opened");
+
+    Bytes truncated = squareModel().bytes;
+    truncated.pop_back();
+    expectRefused("model", written("truncated.r3d", truncated), "counts need 172 bytes but the file has 171");
+    R3dFile negative;
+    negative.header(4, -2, 0, 0).floats({0, 0, 0});
+    expectRefused("model", written("negative.r3d", negative.bytes), "negative triangle count");
+    R3dFile badIndex;
+    badIndex.header(3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 3, 1});
+    expectRefused("model", written("badindex.r3d", badIndex.bytes),
+                  "index 3 of triangle 0 is not below the vertex count 3");
+
+    for (const char* arguments : {"", "image", "nonsense x"})
+        EXPECT_NE(inspect(arguments).status, 0) << arguments;
+    const ToolRun badCaps = inspect("texture x.tga --caps sideways");
+    EXPECT_EQ(badCaps.status, 2);
+    EXPECT_NE(badCaps.err.find("sideways"), std::string::npos);
+}
