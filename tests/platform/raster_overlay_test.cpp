@@ -384,8 +384,7 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
     }
     showQuadState();
     for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
-        IDirect3DTexture8* t = makeTexture(13, 7, texels, format);
-        device->SetTexture(0, t);
+        device->SetTexture(0, makeTexture(13, 7, texels, format));
         for (const DWORD alpha : {0x00u, 0xB0u, 0xFFu}) {
             SCOPED_TRACE(testing::Message() << "format " << format << ", alpha " << alpha);
             const DWORD colour = (alpha << 24) | 0xFFFFFF;
@@ -406,10 +405,7 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
             const auto general = render();
             EXPECT_EQ(fused, general);
         }
-        device->SetTexture(0, nullptr);
-        t->Release();
     }
-    device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
 }
 
 TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
