@@ -221,7 +221,9 @@ struct SmallTriangle {
     bool depthEarly;    // test (and write) depth here rather than when shading
     bool interpolate;   // fill the batch's attributes here too
 };
-constexpr int kSmallTriangleSpan = 32;  // largest vertex extent, in pixels, taken this way
+constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, taken this way
+// Its bounding box, at most one pixel centre wider each way, fits in one batch.
+static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize);
 
 // Appends the triangle's fragments to the batch, which has room for width * height more.
 using RasteriseSmallFn = void (*)(const PixelContext&, FragmentBatch&, const SmallTriangle&);
