@@ -8,7 +8,7 @@ libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
 libfreetype-dev fonts-dejavu-core
 libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-imagemagick ffmpeg
+imagemagick ffmpeg time
 clang libclang-rt-14-dev
 "
 missing=""

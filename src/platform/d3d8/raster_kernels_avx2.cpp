@@ -4,7 +4,17 @@
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
 #define KERNEL_SIMD 1
 #define KERNEL_NAMESPACE kernels_avx2
+// Clang leaves the GCC pragmas above aside: its functions here take the target, and its
+// arithmetic the no-contraction rule, this way.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#include <immintrin.h>
+#pragma clang attribute push(__attribute__((target("avx2,fma,bmi,bmi2,f16c"))), apply_to = function)
+#endif
 #include "raster_kernels.inc"
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 
 namespace raster::kernels_avx2 {
 bool available() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }

@@ -1,6 +1,9 @@
 // The pixel pipeline for any x86-64 processor.
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
 #define KERNEL_NAMESPACE kernels_base
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF  // as the GCC pragma above, for every build to agree
+#endif
 #include "raster_kernels.inc"
 
 namespace raster::kernels_base {
