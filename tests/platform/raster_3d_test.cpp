@@ -357,6 +357,37 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
     // Nothing outside the sphere's silhouette (radius 1 at distance 3: well inside 160 pixels).
     EXPECT_EQ(px[10 * 640 + 10], 0xFF000000u);
     EXPECT_NE(px[240 * 640 + 320], 0xFF000000u);
+
+    // Vertices with a colour of their own take the one-at-a-time path, the show's format
+    // the vector one: a white diffuse colour must give the same image, here and with the
+    // sphere through the near plane.
+    struct ColouredVertex {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse;
+        float u0, v0, u1, v1;
+    };
+    std::vector<ColouredVertex> coloured;
+    for (const MeshVertex& m : v) coloured.push_back({m.x, m.y, m.z, m.nx, m.ny, m.nz, 0xFFFFFFFF, m.u0, m.v0, m.u1, m.v1});
+    for (const float distance : {3.0f, 1.05f}) {
+        SCOPED_TRACE(testing::Message() << "distance " << distance);
+        D3DMATRIX placed = world;
+        placed._43 = distance;
+        device->SetTransform(D3DTS_WORLD, &placed);
+        auto draw = [&](DWORD fvf, const void* vertices, UINT stride) {
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+            device->SetVertexShader(fvf);
+            device->BeginScene();
+            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
+                                           static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                           vertices, stride);
+            device->EndScene();
+            return backBufferPixels();
+        };
+        const auto vector = draw(0x216, v.data(), sizeof(MeshVertex));
+        const auto single = draw(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2, coloured.data(),
+                                 sizeof(ColouredVertex));
+        EXPECT_EQ(vector, single);
+    }
 }
 
 // With lighting on (the default) and no lights, a vertex without normal is dark: the show

@@ -539,6 +539,14 @@ RasteriseSmallFn rasteriseSmallFunction() {
     }
 }
 
+ShadeVerticesFn shadeVerticesFunction() {
+    switch (kernelLevel()) {
+    case 2: return kernels_avx512::shadeVertices;
+    case 1: return kernels_avx2::shadeVertices;
+    default: return kernels_base::shadeVertices;
+    }
+}
+
 ShadeBatchFn shadeBatchFunction() {
     switch (kernelLevel()) {
     case 2: return kernels_avx512::shadeBatch;

@@ -149,6 +149,27 @@ inline void finishVertex(ShadedVertex& v, const ViewportTransform& t) {
 
 PipelineConfig buildPipeline(const DrawState& state, const FvfLayout& layout, const ColourTarget& target,
                              const DepthTarget& depth);
+
+// A draw whose vertices the vector path can take: one world matrix, no lighting, no vertex
+// colours, texture coordinates passed through (two or more floats) or generated as camera-
+// space reflection vectors, no texture transforms.
+struct VertexBatch {
+    const uint8_t* data = nullptr;  // vertex 0 of the draw
+    UINT stride = 0;
+    UINT count = 0;
+    int normalOffset = -1;  // -1: the format has no normal
+    bool needCamera = false, needNormal = false, normalize = false;
+    float wvp[4][4], worldView[4][4], normalMatrix[4][4];
+    int stageCount = 0;
+    int slot[kMaxStages];       // attribute of u
+    int texOffset[kMaxStages];  // byte offset of the coordinates, -1 for the reflection vector
+    ViewportTransform viewport;
+};
+
+// Shades vertices from 0 in whole vectors as processVertices would, bit for bit; returns how
+// many it did (0 where the build has no vector path).
+using ShadeVerticesFn = UINT (*)(const VertexBatch&, ShadedVertex* out);
+ShadeVerticesFn shadeVerticesFunction();
 void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayout& layout,
                      const VertexInput& input, const ViewportTransform& viewport, ShadedVertex* out);
 
@@ -231,18 +252,21 @@ RasteriseSmallFn rasteriseSmallFunction();
 
 namespace kernels_base {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 namespace kernels_avx2 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();
 }
 namespace kernels_avx512 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 bool available();

@@ -356,13 +356,65 @@ void transformBlended(const VertexSetup& setup, const FvfLayout& layout, const u
 
 }  // namespace
 
+namespace {
+
+// The draw as the vector path takes it, or false when it is not one it can.
+bool vectorBatch(const VertexSetup& setup, const PipelineConfig& pipe, const FvfLayout& layout,
+                 const VertexInput& input, const ViewportTransform& viewport, VertexBatch& vb) {
+    if (layout.pretransformed || setup.matrices != 1 || setup.lighting || layout.diffuse >= 0 ||
+        layout.specular >= 0 || input.vertexCount < 16) {
+        return false;
+    }
+    vb.stageCount = 0;
+    for (int st = 0; st < pipe.stageCount; ++st) {
+        const StageConfig& sc = pipe.stages[st];
+        if (!sc.sampled) continue;
+        if ((sc.transformFlags & 0xFF) != D3DTTFF_DISABLE) return false;
+        const DWORD mode = sc.texCoordIndex & 0xFFFF0000u;
+        const int set = static_cast<int>(sc.texCoordIndex & 0xFFFF);
+        int offset;
+        if (mode == D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR) {
+            offset = -1;
+        } else if (mode == D3DTSS_TCI_PASSTHRU && set < layout.texSets && layout.texSize[set] >= 2) {
+            offset = layout.texOffset[set];
+        } else {
+            return false;
+        }
+        vb.slot[vb.stageCount] = sc.texSlot;
+        vb.texOffset[vb.stageCount++] = offset;
+    }
+    vb.data = input.data + static_cast<size_t>(input.firstVertex) * input.stride;
+    vb.stride = input.stride;
+    vb.count = input.vertexCount;
+    vb.normalOffset = layout.normal;
+    vb.needCamera = setup.needCamera;
+    vb.needNormal = setup.needNormal;
+    vb.normalize = setup.normalize;
+    std::memcpy(vb.wvp, setup.wvp.m, sizeof vb.wvp);
+    std::memcpy(vb.worldView, setup.worldView[0].m, sizeof vb.worldView);
+    std::memcpy(vb.normalMatrix, setup.normalMat[0].m, sizeof vb.normalMatrix);
+    vb.viewport = viewport;
+    return true;
+}
+
+}  // namespace
+
 void processVertices(const DrawState& state, PipelineConfig& pipe, const FvfLayout& layout,
                      const VertexInput& input, const ViewportTransform& viewport, ShadedVertex* out) {
     const VertexSetup setup = prepare(state, pipe, layout);
     const bool hasDiffuse = layout.diffuse >= 0, hasSpecular = layout.specular >= 0;
     DWORD firstDiffuse = 0, firstSpecular = 0;
     bool sameDiffuse = true, sameSpecular = true;
-    for (UINT i = 0; i < input.vertexCount; ++i) {
+    UINT done = 0;
+    VertexBatch vb;
+    if (vectorBatch(setup, pipe, layout, input, viewport, vb)) done = shadeVerticesFunction()(vb, out);
+    if (done > 0) {
+        // Vertices without colours in their format all have the first one's white and black.
+        colourToFloats(0xFFFFFFFFu, out[0].attr + kDiffuseSlot);
+        std::fill(out[0].attr + kSpecularSlot, out[0].attr + kSpecularSlot + 3, 0.0f);
+        firstDiffuse = 0xFFFFFFFFu;
+    }
+    for (UINT i = done; i < input.vertexCount; ++i) {
         const uint8_t* vtx = input.data + static_cast<size_t>(input.firstVertex + i) * input.stride;
         ShadedVertex& v = out[i];
         float pos[4];
