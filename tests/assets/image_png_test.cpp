@@ -96,7 +96,7 @@ Bytes writeTestPng(const PngLayout& s)
     return out;
 }
 
-// The PNG specification's meaning of a sample, scaled to 8 bits and rounded.
+// A sample of bitDepth bits as PNG defines it, scaled to 8 bits and rounded to nearest.
 BYTE to8(uint32_t v, int bitDepth)
 {
     const uint32_t maximum = (1u << bitDepth) - 1;
