@@ -467,10 +467,7 @@ private:
     int flushMidTriangle(int slot) {
         const TrianglePlanes keep = batch_->planes[slot];
         if (batch_->count > 0) shade_(context_, *batch_);
-        batch_->count = 0;
-        batch_->contiguous = true;
-        batch_->depthTested = false;
-        batch_->interpolated = false;
+        resetBatch();
         batch_->planes[0] = keep;
         batch_->triangles = 1;
         return 0;
@@ -523,37 +520,34 @@ int kernelLevel() {
     return level;
 }
 
-AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) {
-    switch (kernelLevel()) {
-    case 2: return kernels_avx512::affineSpanFor(pipe);
-    case 1: return kernels_avx2::affineSpanFor(pipe);
-    default: return kernels_base::affineSpanFor(pipe);
-    }
+namespace {
+
+// The entry points of one build of the kernels.
+struct KernelSet {
+    ShadeBatchFn shadeBatch;
+    ShadeVerticesFn shadeVertices;
+    RasteriseSmallFn rasteriseSmall;
+    AffineSpanFn (*affineSpanFor)(const PipelineConfig&);
+};
+
+const KernelSet& kernelSet() {
+    static const KernelSet sets[3] = {
+        {kernels_base::shadeBatch, kernels_base::shadeVertices, kernels_base::rasteriseSmall,
+         kernels_base::affineSpanFor},
+        {kernels_avx2::shadeBatch, kernels_avx2::shadeVertices, kernels_avx2::rasteriseSmall,
+         kernels_avx2::affineSpanFor},
+        {kernels_avx512::shadeBatch, kernels_avx512::shadeVertices, kernels_avx512::rasteriseSmall,
+         kernels_avx512::affineSpanFor},
+    };
+    return sets[kernelLevel()];
 }
 
-RasteriseSmallFn rasteriseSmallFunction() {
-    switch (kernelLevel()) {
-    case 2: return kernels_avx512::rasteriseSmall;
-    case 1: return kernels_avx2::rasteriseSmall;
-    default: return kernels_base::rasteriseSmall;
-    }
-}
+}  // namespace
 
-ShadeVerticesFn shadeVerticesFunction() {
-    switch (kernelLevel()) {
-    case 2: return kernels_avx512::shadeVertices;
-    case 1: return kernels_avx2::shadeVertices;
-    default: return kernels_base::shadeVertices;
-    }
-}
-
-ShadeBatchFn shadeBatchFunction() {
-    switch (kernelLevel()) {
-    case 2: return kernels_avx512::shadeBatch;
-    case 1: return kernels_avx2::shadeBatch;
-    default: return kernels_base::shadeBatch;
-    }
-}
+AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) { return kernelSet().affineSpanFor(pipe); }
+RasteriseSmallFn rasteriseSmallFunction() { return kernelSet().rasteriseSmall; }
+ShadeVerticesFn shadeVerticesFunction() { return kernelSet().shadeVertices; }
+ShadeBatchFn shadeBatchFunction() { return kernelSet().shadeBatch; }
 
 namespace {
 
