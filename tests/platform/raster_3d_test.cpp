@@ -390,6 +390,78 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
     }
 }
 
+// The models' state combinations have a fused loop of their own; an alpha test that passes
+// every alpha (>= 0) sends the same draw down the general pipeline, which must agree pixel
+// for pixel: each blend, each stage-0 form (with a coloured diffuse), stage 1 on and off,
+// textures with alpha and of sizes that are not powers of two.
+TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
+    setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
+    D3DMATRIX world = rotationYX(0.5f, -0.3f);
+    world._43 = 4.0f;  // triangles a few pixels across, as a model's
+    device->SetTransform(D3DTS_WORLD, &world);
+    std::vector<uint32_t> base(16 * 16), env(48 * 40);
+    for (int i = 0; i < 256; ++i) base[i] = ((i * 37u) & 0xFF) << 24 | (((i / 16 + i % 16) & 1) ? 0xC0A020u : 0x3080F0u);
+    for (int i = 0; i < 48 * 40; ++i) env[i] = 0xFF000000u | ((i % 48) * 5) << 16 | ((i / 48) * 6) << 8 | (i & 0x7F);
+    IDirect3DTexture8* t0 = makeTexture(16, 16, base);
+    IDirect3DTexture8* t1 = makeTexture(48, 40, env);
+    device->SetTexture(0, t0);
+    device->SetTexture(1, t1);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    struct ColouredVertex {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse;
+        float u0, v0, u1, v1;
+    };
+    std::vector<uint16_t> indices;
+    std::vector<ColouredVertex> vertices;
+    for (const MeshVertex& m : sphere(32, 48, 1.0f, indices)) {
+        vertices.push_back({m.x, m.y, m.z, m.nx, m.ny, m.nz, 0xA080C040, 2 * m.u0, 3 * m.v0, m.u1, m.v1});
+    }
+    auto draw = [&](bool general) {
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, general ? TRUE : FALSE);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF305070, 1.0f, 0);
+        device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2);
+        device->BeginScene();
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
+                                       static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                       vertices.data(), sizeof(ColouredVertex));
+        device->EndScene();
+        return backBufferPixels();
+    };
+    const std::pair<DWORD, DWORD> blends[] = {{0, 0},
+                                              {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+                                              {D3DBLEND_ONE, D3DBLEND_SRCALPHA},
+                                              {D3DBLEND_ONE, D3DBLEND_ONE}};
+    const std::pair<DWORD, DWORD> colours[] = {
+        {D3DTOP_MODULATE, D3DTA_TEXTURE}, {D3DTOP_MODULATE, D3DTA_DIFFUSE}, {D3DTOP_SELECTARG1, D3DTA_DIFFUSE}};
+    const std::pair<DWORD, DWORD> alphas[] = {
+        {D3DTOP_MODULATE, D3DTA_TEXTURE}, {D3DTOP_SELECTARG1, D3DTA_TEXTURE}, {D3DTOP_SELECTARG1, D3DTA_DIFFUSE}};
+    for (const auto& [src, dst] : blends) {
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, src != 0);
+        device->SetRenderState(D3DRS_SRCBLEND, src);
+        device->SetRenderState(D3DRS_DESTBLEND, dst);
+        for (const auto& [colourOp, colourArg] : colours) {
+            device->SetTextureStageState(0, D3DTSS_COLOROP, colourOp);
+            device->SetTextureStageState(0, D3DTSS_COLORARG2, colourArg);
+            for (const auto& [alphaOp, alphaArg] : alphas) {
+                device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+                device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg);
+                for (const DWORD stage1 : {D3DTOP_ADDSMOOTH, D3DTOP_DISABLE}) {
+                    SCOPED_TRACE(testing::Message() << "blend " << src << "/" << dst << ", colour " << colourOp << "/"
+                                                    << colourArg << ", alpha " << alphaOp << "/" << alphaArg
+                                                    << ", stage 1 " << stage1);
+                    device->SetTextureStageState(1, D3DTSS_COLOROP, stage1);
+                    const auto fused = draw(false);
+                    const auto general = draw(true);
+                    ASSERT_EQ(fused, general);
+                }
+            }
+        }
+    }
+}
+
 // With lighting on (the default) and no lights, a vertex without normal is dark: the show
 // must switch lighting off, and does.
 TEST_F(Raster3D, LightingOnWithoutLightsIsDark) {

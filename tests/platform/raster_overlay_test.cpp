@@ -176,6 +176,50 @@ TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
     }
 }
 
+// Triangles of one draw that overlap, blended so that order matters, at depths that
+// differ: each pixel must see the triangles in the order they were given, exactly as when
+// each is a draw of its own. With alpha testing, depth is written only after the test.
+TEST_F(RasterOverlay, OverlappingTrianglesOfOneDrawBlendInOrder) {
+    uint32_t state = 11;
+    auto next = [&](int range) {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 8) % static_cast<uint32_t>(range));
+    };
+    std::vector<OverlayVertex> triangles;
+    for (int i = 0; i < 600; ++i) {
+        // Mostly a few pixels across, as a model's; every tenth one large.
+        const float size = i % 10 == 0 ? 60.0f : 3.0f + static_cast<float>(next(12));
+        const float x = 100.0f + static_cast<float>(next(8000)) / 100.0f, y = 80.0f + static_cast<float>(next(6000)) / 100.0f;
+        const float z = static_cast<float>(next(1000)) / 1000.0f;
+        const DWORD colour = 0x80000000u | static_cast<DWORD>(next(0x1000000));
+        triangles.push_back({x, y, z, colour, 0, 0});
+        triangles.push_back({x + size, y + static_cast<float>(next(100)) / 50.0f, z, colour, 0, 0});
+        triangles.push_back({x + static_cast<float>(next(100)) / 40.0f, y + size, z, colour, 0, 0});
+    }
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    for (const int depth : {0, 1, 2}) {
+        SCOPED_TRACE(depth == 0 ? "without depth" : depth == 1 ? "with depth" : "with depth after an alpha test");
+        device->SetRenderState(D3DRS_ZENABLE, depth > 0 ? TRUE : FALSE);
+        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, depth == 2 ? TRUE : FALSE);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060, 1.0f, 0);
+        drawTriangles(D3DPT_TRIANGLELIST, triangles, static_cast<UINT>(triangles.size() / 3));
+        const auto together = backBufferPixels();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060, 1.0f, 0);
+        for (size_t t = 0; t < triangles.size(); t += 3) {
+            drawTriangles(D3DPT_TRIANGLELIST, {triangles[t], triangles[t + 1], triangles[t + 2]}, 1);
+        }
+        const auto oneByOne = backBufferPixels();
+        int different = 0;
+        for (size_t i = 0; i < together.size(); ++i) different += together[i] != oneByOne[i];
+        EXPECT_EQ(different, 0);
+    }
+}
+
 TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
     const std::vector<uint32_t> texels = {
         0xFFFF0000, 0x80FF0000, 0x4000FF00, 0xFF0000FF, 0xC0FFFFFF, 0x20808080, 0xFF102030, 0x00FFFFFF,

@@ -73,6 +73,10 @@ public:
                AffineSpanFn affineSpan)
         : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
           rasteriseSmall_(rasteriseSmallFunction()), batch_(storage().batch), clipPool_(storage().clipPool) {
+        if (pipe_.pixelsInOrder) {
+            const size_t pixels = static_cast<size_t>(context.target.pitch) * context.target.height;
+            if (storage().stamps.size() < pixels) storage().stamps.assign(pixels, 0);
+        }
         resetBatch();
         // Depth can be settled as fragments are found unless alpha testing decides the write.
         depthEarly_ = pipe_.depthTest && !(pipe_.alphaTest && pipe_.depthWrite) &&
@@ -136,6 +140,8 @@ private:
     static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
 
     void resetBatch() {
+        triangleStart_ = 0;
+        nextStamp();
         batch_->count = 0;
         batch_->triangles = 0;
         batch_->contiguous = true;
@@ -236,8 +242,59 @@ private:
         // With y pointing down, a positive area runs clockwise on screen.
         if (pipe_.cullMode == D3DCULL_CCW && area < 0) return;
         if (pipe_.cullMode == D3DCULL_CW && area > 0) return;
+        triangleStart_ = batch_->count;
         scan(a, b, c, area);
-        if (pipe_.flushPerTriangle) flush();
+        if (pipe_.perTriangleLod) {
+            flush();
+        } else if (pipe_.pixelsInOrder) {
+            keepPixelsInOrder();
+        }
+    }
+
+    // A new batch of pixels: a stamp no pixel carries yet.
+    void nextStamp() {
+        Storage& s = storage();
+        if (++s.stamp == 0) {
+            std::fill(s.stamps.begin(), s.stamps.end(), 0u);
+            s.stamp = 1;
+        }
+    }
+
+    // Where the triangle just scanned covers a pixel the batch already holds, what came before
+    // it is shaded first, so the pixel stage reads the earlier fragment's result.
+    void keepPixelsInOrder() {
+        FragmentBatch& b = *batch_;
+        uint32_t* stamps = storage().stamps.data();
+        const uint32_t stamp = storage().stamp;
+        bool overlap = false;
+        for (int i = triangleStart_; i < b.count; ++i) {
+            overlap |= stamps[b.offset[i]] == stamp;
+            stamps[b.offset[i]] = stamp;
+        }
+        if (!overlap) return;
+        shadeBefore(triangleStart_);
+        const uint32_t next = storage().stamp;
+        for (int i = 0; i < b.count; ++i) stamps[b.offset[i]] = next;
+    }
+
+    // Shades the batch's first `count` fragments and moves the rest to the front.
+    void shadeBefore(int count) {
+        FragmentBatch& b = *batch_;
+        const int total = b.count;
+        b.count = count;
+        if (count > 0) shade_(context_, b);
+        const int rest = total - count;
+        std::memmove(b.rx, b.rx + count, rest * sizeof(float));
+        std::memmove(b.ry, b.ry + count, rest * sizeof(float));
+        std::memmove(b.offset, b.offset + count, rest * sizeof(int32_t));
+        std::memmove(b.tri, b.tri + count, rest * sizeof(uint16_t));
+        if (b.interpolated) {
+            for (int k = 0; k < pipe_.interpCount; ++k) std::memmove(b.attr[k], b.attr[k] + count, rest * sizeof(float));
+        }
+        b.count = rest;
+        b.contiguous = false;
+        triangleStart_ = 0;
+        nextStamp();
     }
 
     int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
@@ -353,12 +410,15 @@ private:
 
     void scan(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
         if (affineSpan_ && a.q == b.q && b.q == c.q) {
+            flush();  // it writes at once, so what the batch holds goes first
             AffineTriangle t = affineSetup(a, b, c, area);
             scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, x0, x1); });
             return;
         }
         if (scanSmall(a, b, c, area)) return;
-        if (batch_->depthTested || batch_->interpolated) flush();
+        // Rows may be shaded before the triangle is done, so it shares no batch with earlier ones
+        // where pixels must be shaded in order.
+        if (batch_->depthTested || batch_->interpolated || pipe_.pixelsInOrder) flush();
         int slot = -1;
         scanRows(a, b, c, [&](int y, int x0, int x1) {
             if (slot < 0) slot = addPlanes(a, b, c, area);
@@ -477,6 +537,9 @@ private:
     struct Storage {
         std::unique_ptr<FragmentBatch> batch = std::make_unique<FragmentBatch>();
         std::vector<ShadedVertex> clipPool = std::vector<ShadedVertex>(kClipPoolSize);
+        // Per pixel of the target, the stamp of the last batch that held it.
+        std::vector<uint32_t> stamps;
+        uint32_t stamp = 0;
     };
     static Storage& storage() {
         static thread_local Storage s;
@@ -493,6 +556,7 @@ private:
     std::unique_ptr<FragmentBatch>& batch_;
     std::vector<ShadedVertex>& clipPool_;
     int clipUsed_ = 0;
+    int triangleStart_ = 0;  // the batch's first fragment of the triangle being scanned
 };
 
 UINT indexAt(const IndexInput& indices, UINT position) {
@@ -524,7 +588,7 @@ namespace {
 
 // The entry points of one build of the kernels.
 struct KernelSet {
-    ShadeBatchFn shadeBatch;
+    ShadeBatchFn (*shadeBatchFor)(const PipelineConfig&);
     ShadeVerticesFn shadeVertices;
     RasteriseSmallFn rasteriseSmall;
     AffineSpanFn (*affineSpanFor)(const PipelineConfig&);
@@ -532,11 +596,11 @@ struct KernelSet {
 
 const KernelSet& kernelSet() {
     static const KernelSet sets[3] = {
-        {kernels_base::shadeBatch, kernels_base::shadeVertices, kernels_base::rasteriseSmall,
+        {kernels_base::shadeBatchFor, kernels_base::shadeVertices, kernels_base::rasteriseSmall,
          kernels_base::affineSpanFor},
-        {kernels_avx2::shadeBatch, kernels_avx2::shadeVertices, kernels_avx2::rasteriseSmall,
+        {kernels_avx2::shadeBatchFor, kernels_avx2::shadeVertices, kernels_avx2::rasteriseSmall,
          kernels_avx2::affineSpanFor},
-        {kernels_avx512::shadeBatch, kernels_avx512::shadeVertices, kernels_avx512::rasteriseSmall,
+        {kernels_avx512::shadeBatchFor, kernels_avx512::shadeVertices, kernels_avx512::rasteriseSmall,
          kernels_avx512::affineSpanFor},
     };
     return sets[kernelLevel()];
@@ -547,7 +611,7 @@ const KernelSet& kernelSet() {
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) { return kernelSet().affineSpanFor(pipe); }
 RasteriseSmallFn rasteriseSmallFunction() { return kernelSet().rasteriseSmall; }
 ShadeVerticesFn shadeVerticesFunction() { return kernelSet().shadeVertices; }
-ShadeBatchFn shadeBatchFunction() { return kernelSet().shadeBatch; }
+ShadeBatchFn shadeBatchFunction(const PipelineConfig& pipe) { return kernelSet().shadeBatchFor(pipe); }
 
 namespace {
 
@@ -637,7 +701,7 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     const PixelContext context{&pipe, target, depth};
     // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
     const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
-    Rasterizer rasterizer(context, viewport, shadeBatchFunction(), affine);
+    Rasterizer rasterizer(context, viewport, shadeBatchFunction(pipe), affine);
     const VertexStream stream{shaded.data(), indices, start, vertices.firstVertex, vertices.vertexCount};
     const bool pretransformed = layout.pretransformed;
     if (type == D3DPT_TRIANGLELIST && indices.data) {

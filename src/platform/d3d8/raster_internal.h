@@ -74,8 +74,10 @@ struct PipelineConfig {
     DWORD writeMask = 0xF;
     bool targetAlpha = false;
     bool flatShade = false;
-    bool flushPerTriangle = false;  // the pixel stage reads what earlier fragments wrote
-    bool perTriangleLod = false;    // mip-mapping: level chosen per triangle
+    // The pixel stage reads what earlier fragments wrote, so one batch may not hold two
+    // fragments of the same pixel.
+    bool pixelsInOrder = false;
+    bool perTriangleLod = false;    // mip-mapping: level chosen per triangle, one per batch
     DWORD cullMode = D3DCULL_CCW;
     // Attributes interpolated per pixel, and where each slot sits in that list (-1: not).
     int interpCount = 0;
@@ -227,9 +229,10 @@ struct AffineTriangle {
 using AffineSpanFn = void (*)(const PixelContext&, const AffineTriangle&, int y, int x0, int x1);
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe);
 
-// Runs the pixel pipeline over a batch and writes the surviving fragments.
+// Runs the pixel pipeline over a batch and writes the surviving fragments; the function for a
+// draw may be a fused loop for its state.
 using ShadeBatchFn = void (*)(const PixelContext&, FragmentBatch&);
-ShadeBatchFn shadeBatchFunction();
+ShadeBatchFn shadeBatchFunction(const PipelineConfig& pipe);
 
 // A triangle whose bounding box is small enough for exact edge functions in 32 bits. Edge i
 // at pixel centre (left + x, top + y) is e[i] + x * dx[i] + y * dy[i], in 1/256 pixel
@@ -252,6 +255,7 @@ RasteriseSmallFn rasteriseSmallFunction();
 
 namespace kernels_base {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+ShadeBatchFn shadeBatchFor(const PipelineConfig& pipe);
 UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
@@ -259,6 +263,7 @@ bool available();
 }
 namespace kernels_avx2 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+ShadeBatchFn shadeBatchFor(const PipelineConfig& pipe);
 UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
@@ -266,6 +271,7 @@ bool available();
 }
 namespace kernels_avx512 {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
+ShadeBatchFn shadeBatchFor(const PipelineConfig& pipe);
 UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);

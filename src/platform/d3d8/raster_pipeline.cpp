@@ -135,9 +135,9 @@ PipelineConfig buildPipeline(const DrawState& state, const FvfLayout&, const Col
     pc.stageCount = stage;
     pc.attrCount = slot;
     if (pc.specularEnable) pc.needSpecular = true;
-    pc.flushPerTriangle = (pc.blend && blendReadsDestination(pc.srcBlend, pc.dstBlend)) ||
-                          (pc.blend && pc.blendOp != D3DBLENDOP_ADD) || pc.writeMask != 0xF ||
-                          (pc.alphaTest && pc.depthWrite) || pc.perTriangleLod;
+    pc.pixelsInOrder = (pc.blend && blendReadsDestination(pc.srcBlend, pc.dstBlend)) ||
+                       (pc.blend && pc.blendOp != D3DBLENDOP_ADD) || pc.writeMask != 0xF ||
+                       (pc.alphaTest && pc.depthWrite);
     return pc;
 }
 

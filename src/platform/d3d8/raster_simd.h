@@ -41,8 +41,12 @@ inline I andBits(I a, I b) { return _mm512_and_si512(a, b); }
 inline I orBits(I a, I b) { return _mm512_or_si512(a, b); }
 inline I andNot(I a, I b) { return _mm512_andnot_si512(a, b); }  // ~a & b
 inline I load(const uint32_t* p) { return _mm512_loadu_si512(p); }
+inline I load(const int32_t* p) { return _mm512_loadu_si512(p); }
+inline F load(const float* p) { return _mm512_loadu_ps(p); }
 inline void store(uint32_t* p, I v) { _mm512_storeu_si512(p, v); }
 inline I gather(const uint32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
+// Lanes whose indices repeat are written in lane order, the last one winning.
+inline void scatter(uint32_t* base, I index, I v) { _mm512_i32scatter_epi32(base, index, v, 4); }
 inline I unpackLow(I a) { return _mm512_unpacklo_epi8(a, _mm512_setzero_si512()); }
 inline I unpackHigh(I a) { return _mm512_unpackhi_epi8(a, _mm512_setzero_si512()); }
 inline I packUnsigned(I lo, I hi) { return _mm512_packus_epi16(lo, hi); }
@@ -86,9 +90,18 @@ inline I andBits(I a, I b) { return _mm256_and_si256(a, b); }
 inline I orBits(I a, I b) { return _mm256_or_si256(a, b); }
 inline I andNot(I a, I b) { return _mm256_andnot_si256(a, b); }
 inline I load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline I load(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline F load(const float* p) { return _mm256_loadu_ps(p); }
 inline void store(uint32_t* p, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 inline I gather(const uint32_t* base, I index) {
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
+}
+inline void scatter(uint32_t* base, I index, I v) {
+    alignas(32) int32_t at[8];
+    alignas(32) uint32_t values[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(values), v);
+    for (int k = 0; k < 8; ++k) base[at[k]] = values[k];
 }
 inline I unpackLow(I a) { return _mm256_unpacklo_epi8(a, _mm256_setzero_si256()); }
 inline I unpackHigh(I a) { return _mm256_unpackhi_epi8(a, _mm256_setzero_si256()); }
