@@ -416,6 +416,10 @@ private:
             return;
         }
         if (scanSmall(a, b, c, area)) return;
+        if (!pipe_.depthTest || depthEarly_) {
+            scanLarge(a, b, c, area);
+            return;
+        }
         // Rows may be shaded before the triangle is done, so it shares no batch with earlier ones
         // where pixels must be shaded in order.
         if (batch_->depthTested || batch_->interpolated || pipe_.pixelsInOrder) flush();
@@ -469,6 +473,39 @@ private:
             batch_->interpolated = t.interpolate;
         }
         return true;
+    }
+
+    // A larger triangle's rows go through the small-triangle kernel as runs that lie wholly
+    // inside, so they too are depth-tested and interpolated as they are found.
+    void scanLarge(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+        SmallTriangle run{};
+        for (int k = 0; k < 3; ++k) run.e[k] = 1;  // every centre inside; no steps
+        run.height = 1;
+        run.depthEarly = depthEarly_;
+        run.interpolate = true;
+        // Rows may be shaded before the triangle is done, so where pixels must be shaded in
+        // order it shares no batch with earlier triangles.
+        if (batch_->count > 0 && (batch_->depthTested != run.depthEarly || !batch_->interpolated || pipe_.pixelsInOrder)) {
+            flush();
+        }
+        int slot = -1;
+        scanRows(a, b, c, [&](int y, int x0, int x1) {
+            if (slot < 0) slot = addPlanes(a, b, c, area);
+            while (x0 < x1) {
+                if (batch_->count == kBatchSize) slot = flushMidTriangle(slot);
+                run.left = x0;
+                run.top = y;
+                run.width = std::min(x1 - x0, kBatchSize - batch_->count);
+                run.slot = slot;
+                const int before = batch_->count;
+                rasteriseSmall_(context_, *batch_, run);
+                x0 += run.width;
+                if (batch_->count == before) continue;
+                batch_->contiguous = false;
+                batch_->depthTested = run.depthEarly;
+                batch_->interpolated = true;
+            }
+        });
     }
 
     AffineTriangle affineSetup(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
