@@ -195,6 +195,8 @@ struct TrianglePlanes {
     float mipBlend[kMaxStages];
 };
 
+// A batch's fragments: where each lies (offset) and, unless interpolated, its triangle and
+// position relative to that triangle's first vertex, from which shading works out the rest.
 struct FragmentBatch {
     int count = 0;
     int triangles = 0;

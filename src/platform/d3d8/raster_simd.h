@@ -53,6 +53,7 @@ inline I packUnsigned(I lo, I hi) { return _mm512_packus_epi16(lo, hi); }
 inline I add16(I a, I b) { return _mm512_add_epi16(a, b); }
 inline I sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
 inline I mul16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+inline I mulHigh16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
 inline I shiftRight16(I a, int n) { return _mm512_srli_epi16(a, n); }
 inline I shuffleBytes(I a, I pattern) { return _mm512_shuffle_epi8(a, pattern); }
 inline I bytePattern(const int8_t* p16) {
@@ -109,6 +110,7 @@ inline I packUnsigned(I lo, I hi) { return _mm256_packus_epi16(lo, hi); }
 inline I add16(I a, I b) { return _mm256_add_epi16(a, b); }
 inline I sub16(I a, I b) { return _mm256_sub_epi16(a, b); }
 inline I mul16(I a, I b) { return _mm256_mullo_epi16(a, b); }
+inline I mulHigh16(I a, I b) { return _mm256_mulhi_epu16(a, b); }
 inline I shiftRight16(I a, int n) { return _mm256_srli_epi16(a, n); }
 inline I shuffleBytes(I a, I pattern) { return _mm256_shuffle_epi8(a, pattern); }
 inline I bytePattern(const int8_t* p16) {
@@ -137,11 +139,9 @@ inline I fetchTexels(const uint32_t* texels, int texelCount, I index) {
 // Selects b where mask lanes are set, a elsewhere.
 inline I select(I a, I b, I mask) { return orBits(andNot(mask, a), andBits(mask, b)); }
 
-// round(v / 255) in every 16-bit lane, as div255 does it for one value.
-inline I div255x16(I v) {
-    const I t = add16(v, splat16(128));
-    return shiftRight16(add16(t, shiftRight16(t, 8)), 8);
-}
+// round(v / 255) in every 16-bit lane, as div255 does it for one value: with t = v + 128,
+// (t + (t >> 8)) >> 8 equals the high half of t * 257 for every t below 2^16.
+inline I div255x16(I v) { return mulHigh16(add16(v, splat16(128)), splat16(257)); }
 
 // Each pixel's alpha (word 3 of its four) copied into all four of its words.
 inline I alphaOfEachPixel(I unpacked) {
