@@ -132,7 +132,7 @@ public:
         if (t.sdx != t2.sdx || t.sdy != t2.sdy || t.tdx != t2.tdx || t.tdy != t2.tdy) return false;
         const int top = std::max(ceilRow(ys[0]), viewport_.top), bottom = std::min(ceilRow(ys[1]), viewport_.bottom);
         const int left = std::max(ceilRow(xs[0]), viewport_.left), right = std::min(ceilRow(xs[1]), viewport_.right);
-        for (int y = top; y < bottom && left < right; ++y) affineSpan_(context_, t, y, left, right);
+        if (top < bottom && left < right) affineSpan_(context_, t, top, bottom, left, right);
         return true;
     }
 
@@ -412,7 +412,7 @@ private:
         if (affineSpan_ && a.q == b.q && b.q == c.q) {
             flush();  // it writes at once, so what the batch holds goes first
             AffineTriangle t = affineSetup(a, b, c, area);
-            scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, x0, x1); });
+            scanRows(a, b, c, [&](int y, int x0, int x1) { affineSpan_(context_, t, y, y + 1, x0, x1); });
             return;
         }
         if (scanSmall(a, b, c, area)) return;

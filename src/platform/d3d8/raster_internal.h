@@ -227,8 +227,9 @@ struct AffineTriangle {
     uint32_t diffuse;
 };
 
-// Shades and writes pixels [x0, x1) of row y of an affine triangle in one fused loop.
-using AffineSpanFn = void (*)(const PixelContext&, const AffineTriangle&, int y, int x0, int x1);
+// Shades and writes pixels [x0, x1) of rows [top, bottom) of an affine triangle in one fused
+// loop.
+using AffineSpanFn = void (*)(const PixelContext&, const AffineTriangle&, int top, int bottom, int x0, int x1);
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe);
 
 // Runs the pixel pipeline over a batch and writes the surviving fragments; the function for a
