@@ -25,6 +25,7 @@ inline F iota() { return _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12
 inline F splat(float v) { return _mm512_set1_ps(v); }
 inline I splat(int v) { return _mm512_set1_epi32(v); }
 inline I splat16(int v) { return _mm512_set1_epi16(static_cast<short>(v)); }
+inline I splat64(long long v) { return _mm512_set1_epi64(v); }
 inline F add(F a, F b) { return _mm512_add_ps(a, b); }
 inline F sub(F a, F b) { return _mm512_sub_ps(a, b); }
 inline F mul(F a, F b) { return _mm512_mul_ps(a, b); }
@@ -75,6 +76,7 @@ inline F iota() { return _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7); }
 inline F splat(float v) { return _mm256_set1_ps(v); }
 inline I splat(int v) { return _mm256_set1_epi32(v); }
 inline I splat16(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+inline I splat64(long long v) { return _mm256_set1_epi64x(v); }
 inline F add(F a, F b) { return _mm256_add_ps(a, b); }
 inline F sub(F a, F b) { return _mm256_sub_ps(a, b); }
 inline F mul(F a, F b) { return _mm256_mul_ps(a, b); }
@@ -155,13 +157,11 @@ inline I alphaWords() {
     return bytePattern(pattern);
 }
 
-// Four words (blue, green, red, alpha) repeated for every pixel of an unpacked half.
+// Four words (blue, green, red, alpha) repeated for every pixel of an unpacked half. Built
+// in a register: a pattern written to memory and read straight back stalls the loop.
 inline I channelWords(uint32_t argb) {
-    const int b = argb & 0xFF, g = (argb >> 8) & 0xFF, r = (argb >> 16) & 0xFF, a = argb >> 24;
-    const int8_t pattern[16] = {static_cast<int8_t>(b), 0, static_cast<int8_t>(g), 0, static_cast<int8_t>(r), 0,
-                                static_cast<int8_t>(a), 0, static_cast<int8_t>(b), 0, static_cast<int8_t>(g), 0,
-                                static_cast<int8_t>(r), 0, static_cast<int8_t>(a), 0};
-    return bytePattern(pattern);
+    const uint64_t b = argb & 0xFF, g = (argb >> 8) & 0xFF, r = (argb >> 16) & 0xFF, a = argb >> 24;
+    return splat64(static_cast<long long>((a << 48) | (r << 32) | (g << 16) | b));
 }
 
 // round(x) for |x| < 2^22, the way roundToInt does it.
