@@ -481,6 +481,7 @@ private:
         SmallTriangle run{};
         for (int k = 0; k < 3; ++k) run.e[k] = 1;  // every centre inside; no steps
         run.height = 1;
+        run.run = true;
         run.depthEarly = depthEarly_;
         run.interpolate = true;
         // Rows may be shaded before the triangle is done, so where pixels must be shaded in

@@ -247,6 +247,7 @@ struct SmallTriangle {
     int slot;           // its planes in the batch
     bool depthEarly;    // test (and write) depth here rather than when shading
     bool interpolate;   // fill the batch's attributes here too
+    bool run = false;   // one row whose centres are all inside: no edges to test
 };
 constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, taken this way
 // Its bounding box, at most one pixel centre wider each way, fits in one batch.
