@@ -8,7 +8,9 @@
 // an edge belong to it only on top and left edges, so triangles sharing an edge cover each
 // pixel along it exactly once.
 // Maths without errno, so square roots and roundings are single instructions.
+#if !defined(__clang__)  // clang takes its own pragmas, below or not at all
 #pragma GCC optimize("no-math-errno")
+#endif
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,9 @@
 // The pixel pipeline for processors with AVX2, chosen at run time. Contraction into fused
 // multiply-adds stays off so that both builds compute the same pixels.
+#if !defined(__clang__)  // clang takes its own pragmas, below or not at all
 #pragma GCC target("avx2,fma,bmi,bmi2,f16c,tune=znver3")
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
+#endif
 #define KERNEL_SIMD 1
 #define KERNEL_NAMESPACE kernels_avx2
 // Clang leaves the GCC pragmas above aside: its functions here take the target, and its

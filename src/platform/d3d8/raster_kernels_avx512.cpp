@@ -1,7 +1,9 @@
 // The pixel pipeline for processors with AVX-512 (byte/word and vector-length extensions),
 // chosen at run time; 512-bit vectors, no fused multiply-adds so every build agrees.
+#if !defined(__clang__)  // clang takes its own pragmas, below or not at all
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx512cd,avx2,fma,bmi,bmi2,f16c,tune=znver3,prefer-vector-width=512")
 #pragma GCC optimize("no-math-errno", "fp-contract=off")
+#endif
 #define KERNEL_SIMD 2
 #define KERNEL_NAMESPACE kernels_avx512
 // Clang leaves the GCC pragmas above aside: its functions here take the target, and its

@@ -12,7 +12,9 @@
 // convert intrinsics start from (its bug 105593); nothing here reads an undefined value.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 namespace raster::KERNEL_NAMESPACE::simd {

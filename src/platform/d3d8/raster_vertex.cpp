@@ -2,7 +2,9 @@
 // vertex blending, lighting, normals to camera space, texture coordinate selection and
 // generation, and the per-draw check whether colours are the same on every vertex.
 // Maths without errno, so square roots and roundings are single instructions.
+#if !defined(__clang__)  // clang takes its own pragmas, below or not at all
 #pragma GCC optimize("no-math-errno")
+#endif
 #include <algorithm>
 #include <bit>
 #include <cmath>
