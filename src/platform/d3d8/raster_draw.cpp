@@ -422,9 +422,10 @@ private:
             scanLarge(a, b, c, area);
             return;
         }
-        // Rows may be shaded before the triangle is done, so it shares no batch with earlier ones
-        // where pixels must be shaded in order.
-        if (batch_->depthTested || batch_->interpolated || pipe_.pixelsInOrder) flush();
+        // Depth is tested when shading here, so no batch of this draw was tested or interpolated
+        // early. Rows may be shaded before the triangle is done, so it shares no batch with
+        // earlier ones where pixels must be shaded in order.
+        if (pipe_.pixelsInOrder) flush();
         int slot = -1;
         scanRows(a, b, c, [&](int y, int x0, int x1) {
             if (slot < 0) slot = addPlanes(a, b, c, area);
