@@ -67,7 +67,7 @@ TEST(EscapeKey, EndsTheRunningSceneAndEveryLaterSceneFlashesOneFrame)
         // The scene that met Escape drew no frame after it.
         EXPECT_EQ(frames[escape.afterFrame - 1].scene, escape.scene);
         for (int later = escape.scene + 1; later <= 5; ++later) {
-            const auto flash = recorder.scene(later);
+            const auto flash = framesOfScene(frames, later);
             ASSERT_EQ(flash.size(), 1u) << "scene " << later;
             expectFlashOf(later, *flash[0]);
         }

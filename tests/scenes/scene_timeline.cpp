@@ -4,15 +4,6 @@
 #include <cmath>
 #include <map>
 
-std::vector<const RecordedFrame*> ShowRun::scene(int position) const
-{
-    std::vector<const RecordedFrame*> result;
-    for (const RecordedFrame& frame : frames)
-        if (frame.scene == position)
-            result.push_back(&frame);
-    return result;
-}
-
 const ShowRun& fullShowAt(double framesPerSecond)
 {
     static std::map<double, ShowRun> runs;
@@ -38,14 +29,6 @@ const ShowRun& fullShowAt(double framesPerSecond)
 double frameDelta(int k, double framesPerSecond)
 {
     return k <= 1 ? 1.0 : 100.0 / framesPerSecond;
-}
-
-double deltaSum(int from, int to, double framesPerSecond)
-{
-    double sum = 0.0;
-    for (int k = from; k <= to; ++k)
-        sum += frameDelta(k, framesPerSecond);
-    return sum;
 }
 
 std::string glyphsOf(const char* text, unsigned count)

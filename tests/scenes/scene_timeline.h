@@ -1,6 +1,6 @@
 // Whole-show runs for the scene tests: the show played once per frame rate with the
-// data set, every frame summarised, a few frames kept as images; and the timeline
-// arithmetic the tests compare the frames with.
+// data set, every frame summarised, the golden moments kept as images at
+// GOLDEN_FRAMES_PER_SECOND; and the timeline arithmetic the tests compare the frames with.
 #pragma once
 
 #include "golden_moments.h"
@@ -15,11 +15,9 @@ struct ShowRun {
     std::vector<RecordedFrame> frames;
     std::map<std::string, RgbImage> captures;
 
-    std::vector<const RecordedFrame*> scene(int position) const;
+    std::vector<const RecordedFrame*> scene(int position) const { return framesOfScene(frames, position); }
     double periodMs() const { return 1000.0 / framesPerSecond; }
 };
-
-// Runs at GOLDEN_FRAMES_PER_SECOND keep the images of the golden moments.
 
 // The uninterrupted show at a steady frame rate, played once per process and rate.
 // Needs the data set to be current.
@@ -28,8 +26,6 @@ const ShowRun& fullShowAt(double framesPerSecond);
 // Frame time in hundredths of a second of the scene's k-th frame (1-based), as its
 // FrameClock measures it: the first tick follows the clock's start at once and reads 1.0.
 double frameDelta(int k, double framesPerSecond);
-// The sum of frameDelta over the frames from..to, inclusive.
-double deltaSum(int from, int to, double framesPerSecond);
 
 // The characters that draw a glyph among the first count characters of text.
 std::string glyphsOf(const char* text, unsigned count);
@@ -50,6 +46,3 @@ struct TimedSteps {
 
 // The vertical field of view, in degrees, of a perspective projection.
 double fieldOfViewDegrees(const std::array<float, 16>& projection);
-
-// The opacity byte of a vertex colour.
-inline int alphaOf(DWORD diffuse) { return static_cast<int>(diffuse >> 24); }

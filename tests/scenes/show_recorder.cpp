@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-const char GLYPH_CHARACTERS[GLYPH_COUNT + 1] = "abcdefghijklmnopqrstuvwxyz0123456789!./:-,";
-
 namespace {
+
+// The characters the glyph textures stand for, in GlyphSet order.
+const char GLYPH_CHARACTERS[GLYPH_COUNT + 1] = "abcdefghijklmnopqrstuvwxyz0123456789!./:-,";
 
 // The stage the recorder borrows to learn a texture's device label; the show never uses it.
 constexpr DWORD PROBE_STAGE = 7;
@@ -51,12 +52,13 @@ bool isPerspective(const std::array<float, 16>& m)
 
 } // namespace
 
-size_t RecordedFrame::countQuads(const std::string& texture) const
+std::vector<const RecordedFrame*> framesOfScene(const std::vector<RecordedFrame>& frames, int position)
 {
-    size_t count = 0;
-    for (const std::string& quad : quads)
-        count += quad == texture;
-    return count;
+    std::vector<const RecordedFrame*> result;
+    for (const RecordedFrame& frame : frames)
+        if (frame.scene == position)
+            result.push_back(&frame);
+    return result;
 }
 
 ShowRecorder::ShowRecorder(ShowHarness& harness)
@@ -86,15 +88,6 @@ void ShowRecorder::captureIfDue(const d3d8host::FrameView& view)
             ++it;
         }
     }
-}
-
-std::vector<const RecordedFrame*> ShowRecorder::scene(int position) const
-{
-    std::vector<const RecordedFrame*> frames;
-    for (const RecordedFrame& frame : recorded)
-        if (frame.scene == position)
-            frames.push_back(&frame);
-    return frames;
 }
 
 void ShowRecorder::nameResources()

@@ -33,17 +33,16 @@ struct RecordedFrame {
     std::array<float, 16> projection{};    // the last perspective projection the device received
     DWORD lastQuadDiffuse = 0;             // diffuse of the frame's last rectangle
     int swarmRunCount = 0;
-
-    size_t countQuads(const std::string& texture) const;
 };
+
+// The frames of one scene of the sequence (1 to 5).
+std::vector<const RecordedFrame*> framesOfScene(const std::vector<RecordedFrame>& frames, int position);
 
 class ShowRecorder {
 public:
     explicit ShowRecorder(ShowHarness& harness);
 
     const std::vector<RecordedFrame>& frames() const { return recorded; }
-    // The frames of one scene of the sequence (1 to 5).
-    std::vector<const RecordedFrame*> scene(int position) const;
 
     // Keeps the image of the first frame of the given scene at or after the given
     // scene time, under the given name.
@@ -75,6 +74,3 @@ private:
     std::array<float, 16> world{};
     std::array<float, 16> projection{};
 };
-
-// The characters the glyph textures stand for, in GlyphSet order.
-extern const char GLYPH_CHARACTERS[GLYPH_COUNT + 1];

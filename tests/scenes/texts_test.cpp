@@ -14,28 +14,12 @@
 
 namespace {
 
-struct PageLayout {
-    std::map<int, std::vector<int>> rows; // y -> x of every glyph drawn in that row
-    int minX = 1 << 30, maxX = -(1 << 30);
-
-    std::vector<int> ys() const
-    {
-        std::vector<int> out;
-        for (const auto& [y, xs] : rows)
-            out.push_back(y);
-        return out;
-    }
-};
-
-PageLayout layOut(const char* text)
+// y -> x of every glyph drawn in that row
+std::map<int, std::vector<int>> layOut(const char* text)
 {
-    PageLayout page;
-    layoutTextPage(text, 0, static_cast<int>(std::strlen(text)), [&](int, int x, int y) {
-        page.rows[y].push_back(x);
-        page.minX = std::min(page.minX, x);
-        page.maxX = std::max(page.maxX, x);
-    });
-    return page;
+    std::map<int, std::vector<int>> rows;
+    layoutTextPage(text, 0, static_cast<int>(std::strlen(text)), [&](int, int x, int y) { rows[y].push_back(x); });
+    return rows;
 }
 
 // The y of each of the page's first `rows` rows but the empty ones.
@@ -89,21 +73,25 @@ TEST(ShowTexts, FillTheirPageRows)
         {"closing page", closingPage, rowsFrom5(16, {4, 11, 13}), 7, 7 + 18 * 34},
     };
     for (const Case& c : cases) {
-        const PageLayout page = layOut(c.text);
-        EXPECT_EQ(page.ys(), c.rows) << c.name;
-        EXPECT_EQ(page.minX, c.minX) << c.name;
-        EXPECT_EQ(page.maxX, c.maxX) << c.name;
+        std::vector<int> ys, xs;
+        for (const auto& [y, row] : layOut(c.text)) {
+            ys.push_back(y);
+            xs.insert(xs.end(), row.begin(), row.end());
+        }
+        EXPECT_EQ(ys, c.rows) << c.name;
+        EXPECT_EQ(*std::min_element(xs.begin(), xs.end()), c.minX) << c.name;
+        EXPECT_EQ(*std::max_element(xs.begin(), xs.end()), c.maxX) << c.name;
     }
 
     // The intro's rows of dashes are full, the title stands in columns 12 to 25 between them,
     // and the colons of the two credits stand in the same column.
-    const PageLayout intro = layOut(introText);
-    EXPECT_EQ(intro.rows.at(113).size(), 35u);
-    EXPECT_EQ(intro.rows.at(149).size(), 35u);
-    EXPECT_EQ(intro.rows.at(131).front(), 7 + 18 * 11);
-    EXPECT_EQ(intro.rows.at(131).back(), 7 + 18 * 24);
-    EXPECT_EQ(intro.rows.at(185).front(), 25);
-    EXPECT_EQ(intro.rows.at(203).front(), 7);
+    const auto intro = layOut(introText);
+    EXPECT_EQ(intro.at(113).size(), 35u);
+    EXPECT_EQ(intro.at(149).size(), 35u);
+    EXPECT_EQ(intro.at(131).front(), 7 + 18 * 11);
+    EXPECT_EQ(intro.at(131).back(), 7 + 18 * 24);
+    EXPECT_EQ(intro.at(185).front(), 25);
+    EXPECT_EQ(intro.at(203).front(), 7);
 }
 
 TEST(ShowTexts, GreetingsAreSixteenLinesOfDistinctNamesInOrder)
