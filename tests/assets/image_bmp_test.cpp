@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct DibLayout {
@@ -54,20 +56,25 @@ Bytes makeBmp(const DibLayout& s)
     return withFileHeader(makeDib(s), 40 + s.masks.size() * 4 + s.palette.size());
 }
 
-Bytes indicesOf(const DecodedImage& image)
-{
-    Bytes out;
-    for (UINT y = 0; y < image.height; ++y)
-        out.insert(out.end(), image.pixels + size_t{y} * image.pitch, image.pixels + size_t{y} * image.pitch + image.width);
-    return out;
-}
-
 const Bytes greyRamp16 = [] {
     Bytes palette;
     for (int i = 0; i < 16; ++i)
         palette.insert(palette.end(), {BYTE(i * 16), BYTE(i * 16), BYTE(i * 16), 0});
     return palette;
 }();
+
+// 6×4, bottom row first.
+const DibLayout rle8Example{.width = 6, .height = 4, .bitCount = 8, .compression = 1, .palette = Bytes(1024),
+                            .pixels = {
+                                3, 7,             // row 0: 7 7 7
+                                0, 3, 1, 2, 3, 0, // absolute run 1 2 3 (padded)
+                                0, 0,             // end of line
+                                0, 2, 2, 1,       // delta: right 2, up 1 -> row 2, x 2
+                                9, 5,             // run of 9: clipped at the row end
+                                0, 0,             // end of line (row 3)
+                                2, 4,             // row 3: 4 4
+                                0, 1,             // end of bitmap
+                            }};
 
 } // namespace
 
@@ -104,13 +111,13 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
     expectRefused(readBmp, lying, "file size beyond the data");
 }
 
-TEST(BmpReader, PaletteDepthsUnpackToIndices)
+TEST(BmpReader, PaletteDepthsUnpackToIndicesInEitherRowOrder)
 {
-    // 1, 4 and 8 bits, 5 pixels wide so the rows need padding; bottom-up.
+    // 1, 4 and 8 bits, 5 pixels wide so the rows need padding.
     struct Case {
         uint16_t bits;
-        Bytes stored; // bottom row first, each padded to 4 bytes
-        Bytes expected; // top row first
+        Bytes stored;   // each row padded to 4 bytes
+        Bytes expected; // top row first, for bottom-up storage
     };
     const Case cases[] = {
         {1, {0b10110000, 0, 0, 0, 0b01001000, 0, 0, 0}, {0, 1, 0, 0, 1, 1, 0, 1, 1, 0}},
@@ -118,45 +125,29 @@ TEST(BmpReader, PaletteDepthsUnpackToIndices)
         {8, {1, 2, 3, 4, 5, 0, 0, 0, 6, 7, 8, 9, 10, 0, 0, 0}, {6, 7, 8, 9, 10, 1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
-        const DibLayout layout{.width = 5, .height = 2, .bitCount = c.bits, .coloursUsed = 16, .palette = greyRamp16,
-                           .pixels = c.stored};
-        DecodedImage image;
-        const Bytes bmp = makeBmp(layout);
-        ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image)) << c.bits;
-        EXPECT_EQ(image.format, D3DFMT_P8);
-        EXPECT_EQ(image.pitch, 5u);
-        EXPECT_EQ(indicesOf(image), c.expected) << c.bits << " bits";
-        ASSERT_NE(image.palette, nullptr);
-        EXPECT_EQ(image.palette[3].peRed, 48);
-        EXPECT_EQ(image.palette[3].peFlags, 255) << "the reserved byte is not alpha";
-        EXPECT_EQ(image.palette[200].peRed, 255) << "entries past the table";
+        for (int32_t height : {2, -2}) {
+            SCOPED_TRACE(testing::Message() << c.bits << " bits, height " << height);
+            const DibLayout layout{.width = 5, .height = height, .bitCount = c.bits, .coloursUsed = 16,
+                                   .palette = greyRamp16, .pixels = c.stored};
+            Bytes expected = c.expected;
+            if (height < 0)
+                std::rotate(expected.begin(), expected.begin() + 5, expected.end());
+            // Through decodeImage, with and without the file header.
+            const Bytes bmp = makeBmp(layout), dib = makeDib(layout);
+            EXPECT_EQ(storedBytes(decodeOrFail(dib)), expected);
+            const DecodedImage image = decodeOrFail(bmp);
+            EXPECT_EQ(image.format, D3DFMT_P8);
+            EXPECT_EQ(storedBytes(image), expected);
+            ASSERT_NE(image.palette, nullptr);
+            EXPECT_EQ(image.palette[3].peRed, 48);
+            EXPECT_EQ(image.palette[3].peFlags, 255) << "the reserved byte is not alpha";
+            EXPECT_EQ(image.palette[200].peRed, 255) << "entries past the table";
+        }
     }
 }
 
 TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
 {
-    // 6×4, bottom row first.
-    const Bytes rle8 = {
-        3, 7,          // row 0: 7 7 7
-        0, 3, 1, 2, 3, 0, // absolute run 1 2 3 (padded)
-        0, 0,          // end of line
-        0, 2, 2, 1,    // delta: right 2, up 1 -> row 2, x 2
-        9, 5,          // run of 9: clipped at the row end
-        0, 0,          // end of line (row 3)
-        2, 4,          // row 3: 4 4
-        0, 1,          // end of bitmap
-    };
-    const DibLayout spec8{.width = 6, .height = 4, .bitCount = 8, .compression = 1, .palette = Bytes(1024),
-                        .pixels = rle8};
-    DecodedImage image;
-    Bytes bmp = makeBmp(spec8);
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
-    EXPECT_EQ(image.format, D3DFMT_P8);
-    EXPECT_EQ(indicesOf(image), (Bytes{4, 4, 0, 0, 0, 0, //
-                                       0, 0, 5, 5, 5, 5, //
-                                       0, 0, 0, 0, 0, 0, //
-                                       7, 7, 7, 1, 2, 3}));
-
     const Bytes rle4 = {
         5, 0x12,          // row 0: 1 2 1 2 1
         0, 3, 0xAB, 0xC0, // absolute 10 11 12 (two bytes, already even)
@@ -164,20 +155,34 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
         4, 0x90,          // row 1: 9 0 9 0
         0, 1,
     };
-    const DibLayout spec4{.width = 8, .height = 2, .bitCount = 4, .compression = 2, .coloursUsed = 16,
-                        .palette = greyRamp16, .pixels = rle4};
-    bmp = makeBmp(spec4);
-    ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image));
-    EXPECT_EQ(indicesOf(image), (Bytes{9, 0, 9, 0, 0, 0, 0, 0, //
-                                       1, 2, 1, 2, 1, 10, 11, 12}));
-
-    // Cut anywhere before the end-of-bitmap mark: refused.
-    for (size_t length = 0; length + 2 < rle8.size(); ++length) {
-        DibLayout cut = spec8;
-        cut.pixels.assign(rle8.begin(), rle8.begin() + static_cast<std::ptrdiff_t>(length));
-        bmp = makeBmp(cut);
-        EXPECT_FALSE(readBmp(bmp.data(), bmp.size(), image)) << "cut to " << length;
+    const std::pair<DibLayout, Bytes> cases[] = {
+        {rle8Example, {4, 4, 0, 0, 0, 0, //
+                       0, 0, 5, 5, 5, 5, //
+                       0, 0, 0, 0, 0, 0, //
+                       7, 7, 7, 1, 2, 3}},
+        {{.width = 8, .height = 2, .bitCount = 4, .compression = 2, .coloursUsed = 16, .palette = greyRamp16,
+          .pixels = rle4},
+         {9, 0, 9, 0, 0, 0, 0, 0, //
+          1, 2, 1, 2, 1, 10, 11, 12}},
+    };
+    for (const auto& [layout, expected] : cases) {
+        const Bytes bmp = makeBmp(layout);
+        const DecodedImage image = decodeOrFail(bmp);
+        EXPECT_EQ(image.format, D3DFMT_P8);
+        EXPECT_EQ(storedBytes(image), expected) << layout.bitCount << " bits";
     }
+}
+
+TEST(BmpReader, CutShortPixelDataIsRefused)
+{
+    // No file size in the headers, so only the shortness counts. The last row's padding is not
+    // needed; run-length data is needed up to its end-of-bitmap mark.
+    Bytes raw = makeBmp({.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)});
+    Bytes rle = makeBmp(rle8Example);
+    for (Bytes* bmp : {&raw, &rle})
+        std::fill_n(bmp->begin() + 2, 4, 0);
+    expectCutsRefused(readBmp, raw, raw.size() - 3, "bmp");
+    expectCutsRefused(readBmp, rle, rle.size(), "rle8");
 }
 
 TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
@@ -201,72 +206,33 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
          D3DFMT_X8R8G8B8, {255, 0, 0, 255, 0, 4, 8, 255}},
     };
     for (const Case& c : cases) {
-        DecodedImage image;
-        const Bytes bmp = makeBmp(c.layout);
-        ASSERT_TRUE(readBmp(bmp.data(), bmp.size(), image)) << c.what;
-        EXPECT_EQ(image.format, c.format) << c.what;
-        EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+        // With and without the file header: a headerless DIB's pixels follow its masks.
+        for (const Bytes& file : {makeBmp(c.layout), makeDib(c.layout)}) {
+            const DecodedImage image = decodeOrFail(file);
+            EXPECT_EQ(image.format, c.format) << c.what;
+            EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+        }
     }
 }
-
-TEST(BmpReader, CutShortPixelDataIsRefused)
-{
-    Bytes bmp = makeBmp({.width = 3, .height = 3, .bitCount = 24, .pixels = Bytes(12 * 3, 0x55)});
-    bmp[2] = bmp[3] = bmp[4] = bmp[5] = 0; // no file size, so only the shortness counts
-    // The last row's padding is not needed; every shorter cut is refused.
-    expectCutsRefused(readBmp, bmp, bmp.size() - 3, "bmp");
-}
-// ---------------------------------------------------------------------------------------------
-// Files written by ImageMagick
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-// ImageMagick's rows bottom-up made top-down: height negated, rows reversed.
-Bytes madeTopDown(const Bytes& bmp)
-{
-    Bytes out = bmp;
-    const uint32_t offset = le32(bmp, 10);
-    const int32_t height = static_cast<int32_t>(le32(bmp, 22));
-    const uint32_t width = le32(bmp, 18);
-    const uint32_t bits = le16(bmp, 28);
-    const size_t stride = (size_t{width} * bits + 31) / 32 * 4;
-    const uint32_t flipped = static_cast<uint32_t>(-height);
-    for (int i = 0; i < 4; ++i)
-        out[22 + i] = static_cast<BYTE>(flipped >> (8 * i));
-    for (int32_t y = 0; y < height; ++y)
-        std::copy_n(bmp.begin() + offset + static_cast<std::ptrdiff_t>(y * stride), stride,
-                    out.begin() + offset + static_cast<std::ptrdiff_t>((height - 1 - y) * stride));
-    return out;
-}
-
-} // namespace
 
 TEST(BmpReader, ImageMagickFilesOfEveryKindDecodeToTheirPicture)
 {
     REQUIRE_CONVERT();
     const Rgba colour = makeTestPicture(23, 13, true);
-    Rgba fewColours = makeTestPicture(23, 13, false);
-    for (size_t i = 0; i < fewColours.pixels.size(); ++i)
-        if (i % 4 != 3)
-            fewColours.pixels[i] = static_cast<BYTE>(fewColours.pixels[i] / 51 * 51);
-    const std::string colourPng = scratchPath("bmp-source-colour.png");
-    const std::string fewPng = scratchPath("bmp-source-few.png");
-    writePng(colourPng, colour, true);
-    writePng(fewPng, fewColours, false);
-    Rgba opaque = colour;
+    const Rgba opaque = opaqueOf(colour);
     Rgba binaryAlpha = colour;
-    for (size_t i = 3; i < opaque.pixels.size(); i += 4) {
-        opaque.pixels[i] = 255;
+    for (size_t i = 3; i < binaryAlpha.pixels.size(); i += 4)
         binaryAlpha.pixels[i] = colour.pixels[i] >= 128 ? 255 : 0;
-    }
-    const std::string binaryPng = scratchPath("bmp-source-binary-alpha.png");
-    writePng(binaryPng, binaryAlpha, true);
+    const Rgba fewColours = fewColoursOf(colour);
+    const std::string colourPng = sourcePng("bmp-source-colour", colour, true);
+    const std::string fewPng = sourcePng("bmp-source-few", fewColours, false);
+    const std::string binaryPng = sourcePng("bmp-source-binary-alpha", binaryAlpha, true);
 
     struct Case {
         const char* name;
-        const std::string* source;
+        const std::string& source;
         const char* options;
+        const char* type;
         uint16_t bits;
         uint32_t compression;
         D3DFORMAT format;
@@ -274,55 +240,30 @@ TEST(BmpReader, ImageMagickFilesOfEveryKindDecodeToTheirPicture)
         int tolerance;        // one step of the narrowest channel where the file narrows them
     };
     const Case cases[] = {
-        {"bmp3-24", &colourPng, "-alpha off -type TrueColor bmp3", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
-        {"bmp5-32-alpha", &colourPng, "-type TrueColorAlpha bmp", 32, 3, D3DFMT_A8R8G8B8, &colour, 0},
-        {"bmp2-core-24", &colourPng, "-alpha off -type TrueColor bmp2", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
-        {"bmp3-8", &fewPng, "-type Palette -compress None bmp3", 8, 0, D3DFMT_P8, &fewColours, 0},
-        {"bmp3-rle8", &fewPng, "-type Palette -compress RLE bmp3", 8, 1, D3DFMT_P8, &fewColours, 0},
-        {"bmp3-4", &fewPng, "-colors 16 -type Palette -compress None bmp3", 4, 0, D3DFMT_P8, nullptr, 0},
-        {"bmp3-1", &fewPng, "-colors 2 -type Palette -compress None bmp3", 1, 0, D3DFMT_P8, nullptr, 0},
+        {"bmp3-24", colourPng, "-alpha off -type TrueColor", "bmp3", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
+        {"bmp5-32-alpha", colourPng, "-type TrueColorAlpha", "bmp", 32, 3, D3DFMT_A8R8G8B8, &colour, 0},
+        {"bmp2-core-24", colourPng, "-alpha off -type TrueColor", "bmp2", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
+        {"bmp3-8", fewPng, "-type Palette -compress None", "bmp3", 8, 0, D3DFMT_P8, &fewColours, 0},
+        {"bmp3-rle8", fewPng, "-type Palette -compress RLE", "bmp3", 8, 1, D3DFMT_P8, &fewColours, 0},
+        {"bmp3-4", fewPng, "-colors 16 -type Palette -compress None", "bmp3", 4, 0, D3DFMT_P8, nullptr, 0},
+        {"bmp3-1", fewPng, "-colors 2 -type Palette -compress None", "bmp3", 1, 0, D3DFMT_P8, nullptr, 0},
         // ImageMagick's own reading of 16-bit files shifts without widening, so these are
         // compared with the source picture, to within one step of the stored channel width.
-        {"bmp-565", &colourPng, "-alpha off -define bmp:subtype=RGB565 bmp", 16, 3, D3DFMT_R5G6B5, &opaque, 8},
-        {"bmp-555", &colourPng, "-alpha off -define bmp:subtype=RGB555 bmp", 16, 3, D3DFMT_X1R5G5B5, &opaque, 8},
-        {"bmp-1555", &binaryPng, "-define bmp:subtype=ARGB1555 bmp", 16, 3, D3DFMT_A1R5G5B5, &binaryAlpha, 8},
-        {"bmp-4444", &colourPng, "-define bmp:subtype=ARGB4444 bmp", 16, 3, D3DFMT_A4R4G4B4, &colour, 17},
+        {"bmp-565", colourPng, "-alpha off -define bmp:subtype=RGB565", "bmp", 16, 3, D3DFMT_R5G6B5, &opaque, 8},
+        {"bmp-555", colourPng, "-alpha off -define bmp:subtype=RGB555", "bmp", 16, 3, D3DFMT_X1R5G5B5, &opaque, 8},
+        {"bmp-1555", binaryPng, "-define bmp:subtype=ARGB1555", "bmp", 16, 3, D3DFMT_A1R5G5B5, &binaryAlpha, 8},
+        {"bmp-4444", colourPng, "-define bmp:subtype=ARGB4444", "bmp", 16, 3, D3DFMT_A4R4G4B4, &colour, 17},
     };
     for (const Case& c : cases) {
-        const std::string path = scratchPath(std::string(c.name) + ".bmp");
-        const std::string options(c.options);
-        const size_t split = options.rfind(' ');
-        ASSERT_TRUE(runConvert("'" + *c.source + "' " + options.substr(0, split) + " '" + options.substr(split + 1) +
-                               ":" + path + "'"));
+        SCOPED_TRACE(c.name);
+        const std::string path = convertTo(c.source, c.options, c.type, c.name);
         const Bytes file = readFileBytes(path);
         ASSERT_GT(file.size(), 54u);
         const uint32_t headerSize = le32(file, 14);
         const bool core = headerSize == 12;
-        ASSERT_EQ(le16(file, core ? 24 : 28), c.bits) << c.name << ": ImageMagick chose another depth";
-        if (!core) {
-            ASSERT_EQ(le32(file, 30), c.compression) << c.name;
-        }
-
+        ASSERT_EQ(le16(file, core ? 24 : 28), c.bits) << "ImageMagick chose another depth";
+        ASSERT_TRUE(core || le32(file, 30) == c.compression) << "ImageMagick chose another compression";
         const Rgba expected = c.expected ? *c.expected : convertToRgba(path, 23, 13);
-        DecodedImage image;
-        ASSERT_TRUE(readBmp(file.data(), file.size(), image)) << c.name;
-        EXPECT_EQ(image.format, c.format) << c.name;
-        EXPECT_TRUE(picturesMatch(toRgba(image), expected, c.tolerance, c.name));
-
-        // The same data without the file header is a headerless DIB, which decodeImage finds
-        // when the pixels follow the colour table directly, as ImageMagick writes them.
-        const uint32_t coloursUsed = core ? 0 : le32(file, 46);
-        const uint32_t tableEntries = coloursUsed != 0 ? coloursUsed : c.bits <= 8 ? 1u << c.bits : 0;
-        ASSERT_EQ(le32(file, 10), 14 + headerSize + tableEntries * (core ? 3 : 4)) << c.name;
-        const Bytes dib(file.begin() + 14, file.end());
-        DecodedImage fromDib = decodeOrFail(dib);
-        EXPECT_TRUE(picturesMatch(toRgba(fromDib), expected, c.tolerance, std::string(c.name) + "-dib"));
-
-        if (c.compression != 1 && !core) {
-            DecodedImage topDown;
-            const Bytes flippedFile = madeTopDown(file);
-            ASSERT_TRUE(readBmp(flippedFile.data(), flippedFile.size(), topDown)) << c.name;
-            EXPECT_TRUE(picturesMatch(toRgba(topDown), expected, c.tolerance, std::string(c.name) + "-topdown"));
-        }
+        expectDecodes(readBmp, file, c.format, expected, c.tolerance, c.name);
     }
 }

@@ -8,39 +8,34 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 Bytes textBytes(const std::string& text)
 {
     return Bytes(text.begin(), text.end());
-}
-
-Bytes rgbaOf(const DecodedImage& image)
-{
-    return toRgba(image).pixels;
 }
 
 } // namespace
 
 TEST(PpmReader, HeadersWithCommentsAndOddMaxvalsScaleToEightBits)
 {
-    // Plain: comments anywhere white space may be; maxval 1000 scaled to 0..255, rounded.
-    const Bytes plain = textBytes("P3\n# made by hand\n2 1 # two pixels\n1000\n0 500 1000\n  999 2 #x\n 4");
-    DecodedImage image;
-    ASSERT_TRUE(readPpm(plain.data(), plain.size(), image));
-    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(image.pitch, 8u);
-    EXPECT_EQ(rgbaOf(image), (Bytes{0, 128, 255, 255, 255, 1, 1, 255}));
-
-    // Raw with maxval 1: every sample is 0 or 255.
-    Bytes raw = textBytes("P6 2 1 1\n");
-    raw.insert(raw.end(), {1, 0, 1, 0, 1, 0});
-    ASSERT_TRUE(readPpm(raw.data(), raw.size(), image));
-    EXPECT_EQ(rgbaOf(image), (Bytes{255, 0, 255, 255, 0, 255, 0, 255}));
-
-    // Raw 16-bit samples are big-endian.
-    Bytes wide = textBytes("P6\n1 1\n65535\n");
-    wide.insert(wide.end(), {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x80});
-    ASSERT_TRUE(readPpm(wide.data(), wide.size(), image));
-    EXPECT_EQ(rgbaOf(image), (Bytes{255, 128, 0, 255}));
+    struct Case {
+        const char* what;
+        Bytes file;
+        Bytes rgba;
+    };
+    const Case cases[] = {
+        // Comments anywhere white space may be; maxval 1000 scaled to 0..255, rounded.
+        {"plain", textBytes("P3\n# made by hand\n2 1 # two pixels\n1000\n0 500 1000\n  999 2 #x\n 4"),
+         {0, 128, 255, 255, 255, 1, 1, 255}},
+        {"raw, maxval 1", textBytes("P6 2 1 1\n\x01\x00\x01\x00\x01\x00"s), {255, 0, 255, 255, 0, 255, 0, 255}},
+        {"raw 16-bit samples, big-endian", textBytes("P6\n1 1\n65535\n\xFF\xFF\x80\x00\x00\x80"s), {255, 128, 0, 255}},
+    };
+    for (const Case& c : cases) {
+        const DecodedImage image = decodeOrFail(c.file);
+        EXPECT_EQ(image.format, D3DFMT_X8R8G8B8) << c.what;
+        EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+    }
 }
 
 TEST(PpmReader, RefusesWhatIsNotAPixmapItCanRead)
@@ -66,38 +61,28 @@ TEST(PpmReader, ImageMagickPixmapsDecodeToTheirPicture)
 {
     REQUIRE_CONVERT();
     const Rgba picture = makeTestPicture(19, 11, false);
-    const std::string png = scratchPath("ppm-source.png");
-    writePng(png, picture, false);
-    struct Case {
-        const char* name;
-        const char* options;
-        const char* magic;
-    };
-    const Case cases[] = {
-        {"ppm-raw-8", "-depth 8", "P6"},
-        {"ppm-raw-16", "-depth 16", "P6"},
-        {"ppm-plain-8", "-depth 8 -compress none", "P3"},
-        {"ppm-plain-16", "-depth 16 -compress none", "P3"},
-    };
-    for (const Case& c : cases) {
-        const std::string path = scratchPath(std::string(c.name) + ".ppm");
-        ASSERT_TRUE(runConvert("'" + png + "' " + c.options + " 'ppm:" + path + "'"));
-        const Bytes file = readFileBytes(path);
-        ASSERT_EQ(std::string(file.begin(), file.begin() + 2), c.magic) << c.name;
-        DecodedImage image;
-        ASSERT_TRUE(readPpm(file.data(), file.size(), image)) << c.name;
-        EXPECT_TRUE(picturesMatch(toRgba(image), picture, 0, c.name));
+    const std::string png = sourcePng("ppm-source", picture, false);
+    const std::pair<const char*, const char*> cases[] = {{"ppm-raw-8", "-depth 8"},
+                                                         {"ppm-raw-16", "-depth 16"},
+                                                         {"ppm-plain-8", "-depth 8 -compress none"},
+                                                         {"ppm-plain-16", "-depth 16 -compress none"}};
+    for (const auto& [name, options] : cases) {
+        const bool plain = std::string(options).ends_with("none");
+        const Bytes file = readFileBytes(convertTo(png, options, "ppm", name));
+        ASSERT_GT(file.size(), 2u);
+        ASSERT_EQ(file[1], plain ? '3' : '6') << name;
+        expectDecodes(readPpm, file, D3DFMT_X8R8G8B8, picture, 0, name);
 
         // Cut short anywhere before its last sample: refused, by decodeImage as a whole too. (A
         // plain file cut inside its last number still holds a number, so that stays readable.)
         size_t refusedBelow = file.size();
-        if (c.magic[1] == '3') {
+        if (plain) {
             while (refusedBelow > 0 && !std::isdigit(file[refusedBelow - 1]))
                 --refusedBelow;
             while (refusedBelow > 0 && std::isdigit(file[refusedBelow - 1]))
                 --refusedBelow;
             ++refusedBelow;
         }
-        expectCutsRefused(readPpm, file, refusedBelow, c.name);
+        expectCutsRefused(readPpm, file, refusedBelow, name);
     }
 }

@@ -30,16 +30,36 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
     return picture;
 }
 
-Rgba flipped(const Rgba& picture, bool vertically, bool horizontally)
+Rgba upsideDown(const Rgba& picture)
 {
     Rgba out = picture;
-    for (UINT y = 0; y < picture.height; ++y) {
-        for (UINT x = 0; x < picture.width; ++x) {
-            const UINT sx = horizontally ? picture.width - 1 - x : x;
-            const UINT sy = vertically ? picture.height - 1 - y : y;
-            std::copy_n(picture.at(sx, sy), 4, out.at(x, y));
-        }
-    }
+    for (UINT y = 0; y < picture.height; ++y)
+        std::copy_n(picture.at(0, picture.height - 1 - y), size_t{picture.width} * 4, out.at(0, y));
+    return out;
+}
+
+Rgba opaqueOf(const Rgba& picture)
+{
+    Rgba out = picture;
+    for (size_t i = 3; i < out.pixels.size(); i += 4)
+        out.pixels[i] = 255;
+    return out;
+}
+
+Rgba fewColoursOf(const Rgba& picture)
+{
+    Rgba out = opaqueOf(picture);
+    for (size_t i = 0; i < out.pixels.size(); ++i)
+        if (i % 4 != 3)
+            out.pixels[i] = static_cast<BYTE>(out.pixels[i] / 51 * 51);
+    return out;
+}
+
+Bytes storedBytes(const DecodedImage& image)
+{
+    Bytes out;
+    for (UINT y = 0; y < imageRowCount(image); ++y)
+        out.insert(out.end(), image.pixels + size_t{y} * image.pitch, image.pixels + size_t{y + 1} * image.pitch);
     return out;
 }
 
@@ -122,6 +142,38 @@ Rgba convertToRgba(const std::string& path, UINT width, UINT height)
     return picture;
 }
 
+std::string sourcePng(const std::string& name, const Rgba& picture, bool withAlpha)
+{
+    const std::string path = scratchPath(name + ".png");
+    writePng(path, picture, withAlpha);
+    return path;
+}
+
+std::string convertTo(const std::string& source, const std::string& options, const std::string& type,
+                      const std::string& name)
+{
+    const std::string path = scratchPath(name + "." + type);
+    runConvert("'" + source + "' " + options + " '" + type + ":" + path + "'");
+    return path;
+}
+
+DecodedImage expectDecodes(ImageReader read, const Bytes& file, D3DFORMAT format, const Rgba& expected,
+                           int tolerance, const std::string& name)
+{
+    DecodedImage image;
+    if (!read(file.data(), file.size(), image)) {
+        ADD_FAILURE() << name << " refused";
+        return image;
+    }
+    EXPECT_EQ(image.format, format) << name;
+    EXPECT_TRUE(picturesMatch(toRgba(image), expected, tolerance, name));
+    // decodeImage, knowing nothing of the kind, must come to the same reader.
+    DecodedImage recognised;
+    EXPECT_EQ(decodeImage(file.data(), file.size(), recognised), S_OK) << name;
+    EXPECT_EQ(recognised.format, format) << name << " recognised as another kind";
+    return image;
+}
+
 DecodedImage decodeOrFail(const Bytes& bytes)
 {
     DecodedImage image;
@@ -188,27 +240,12 @@ void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow,
                       name + " cut to " + std::to_string(length) + " of " + std::to_string(file.size()));
 }
 
-namespace {
-
-void writeRgbaPng(const std::string& path, const Rgba& picture)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = picture.width;
-    image.height = picture.height;
-    image.format = PNG_FORMAT_RGBA;
-    png_image_write_to_file(&image, path.c_str(), 0, picture.pixels.data(), 0, nullptr);
-}
-
-} // namespace
-
 ::testing::AssertionResult picturesMatch(const Rgba& actual, const Rgba& expected, int tolerance,
                                          const std::string& name)
 {
     if (actual.width != expected.width || actual.height != expected.height)
         return ::testing::AssertionFailure() << name << ": size " << actual.width << "x" << actual.height
                                              << ", expected " << expected.width << "x" << expected.height;
-    Rgba difference{actual.width, actual.height, std::vector<BYTE>(actual.pixels.size())};
     size_t mismatches = 0;
     std::string first;
     for (UINT y = 0; y < actual.height; ++y) {
@@ -216,9 +253,6 @@ void writeRgbaPng(const std::string& path, const Rgba& picture)
             int worst = 0;
             for (int c = 0; c < 4; ++c)
                 worst = std::max(worst, std::abs(actual.at(x, y)[c] - expected.at(x, y)[c]));
-            BYTE* d = difference.at(x, y);
-            d[0] = d[1] = d[2] = static_cast<BYTE>(std::min(255, worst * 8));
-            d[3] = 255;
             if (worst <= tolerance)
                 continue;
             if (mismatches++ == 0) {
@@ -234,9 +268,8 @@ void writeRgbaPng(const std::string& path, const Rgba& picture)
     if (mismatches == 0)
         return ::testing::AssertionSuccess();
     const std::string base = scratchPath(name);
-    writeRgbaPng(base + ".actual.png", actual);
-    writeRgbaPng(base + ".expected.png", expected);
-    writeRgbaPng(base + ".diff.png", difference);
+    writePng(base + ".actual.png", actual, true);
+    writePng(base + ".expected.png", expected, true);
     return ::testing::AssertionFailure() << name << ": " << mismatches << " pixels differ by more than " << tolerance
                                          << "; " << first << " (written to " << base << ".*.png)";
 }

@@ -26,8 +26,16 @@ struct Rgba {
 // `withAlpha` the alpha varies too, otherwise it is 255.
 Rgba makeTestPicture(UINT width, UINT height, bool withAlpha);
 
-// The same picture flipped top to bottom and/or mirrored left to right.
-Rgba flipped(const Rgba& picture, bool vertically, bool horizontally);
+// The same picture flipped top to bottom.
+Rgba upsideDown(const Rgba& picture);
+// The picture with alpha 255 throughout.
+Rgba opaqueOf(const Rgba& picture);
+// The picture opaque, its channels rounded down to multiples of 51: few enough colours for a
+// palette to hold it exactly.
+Rgba fewColoursOf(const Rgba& picture);
+
+// The rows of a decoded image as stored, top first (the first pitch bytes of each).
+Bytes storedBytes(const DecodedImage& image);
 
 // The decoded image (first of the chain) turned into RGBA, each channel widened to 8 bits
 // as Direct3D does. Fails the test on formats that cannot be unpacked.
@@ -49,6 +57,11 @@ bool haveConvert();
 bool runConvert(const std::string& arguments);
 // Has ImageMagick decode `path` to 8-bit RGBA.
 Rgba convertToRgba(const std::string& path, UINT width, UINT height);
+// Writes `picture` as a scratch PNG named `name` and returns its path.
+std::string sourcePng(const std::string& name, const Rgba& picture, bool withAlpha);
+// Has ImageMagick write `source` with `options` as a `type` file named `name`.`type`; its path.
+std::string convertTo(const std::string& source, const std::string& options, const std::string& type,
+                      const std::string& name);
 
 // Skips the current test when convert is missing.
 #define REQUIRE_CONVERT()                                                    \
@@ -59,6 +72,7 @@ Rgba convertToRgba(const std::string& path, UINT width, UINT height);
 
 // Decodes bytes with decodeImage; fails the test (and returns an empty image) on refusal.
 DecodedImage decodeOrFail(const Bytes& bytes);
+DecodedImage decodeOrFail(Bytes&&) = delete; // the image may point into the bytes
 
 // decodeImage's answer to bytes no reader accepts.
 constexpr HRESULT invalidData = static_cast<HRESULT>(0x88760B59);
@@ -85,6 +99,11 @@ struct TgaLayout {
 Bytes makeTga(const TgaLayout& layout, const Bytes& colourMap, const Bytes& pixels);
 
 using ImageReader = bool (*)(const BYTE*, size_t, DecodedImage&);
+// `read`, and decodeImage, accept `file` as `format`; `read`'s picture shows `expected` within
+// `tolerance`. Returns `read`'s image.
+DecodedImage expectDecodes(ImageReader read, const Bytes& file, D3DFORMAT format, const Rgba& expected,
+                           int tolerance, const std::string& name);
+DecodedImage expectDecodes(ImageReader, Bytes&&, D3DFORMAT, const Rgba&, int, const std::string&) = delete;
 // `read` and decodeImage refuse `bytes`, leaving no pixels behind.
 void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what);
 // `file` is read whole; every cut of it shorter than `refusedBelow` bytes is refused by `read`
@@ -92,7 +111,7 @@ void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what
 void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name);
 
 // Compares two pictures channel by channel within `tolerance`. On a mismatch it writes the
-// actual and expected pictures and a difference image next to the build, naming them after
-// `name`, and describes the first differing pixel.
+// actual and expected pictures next to the build, naming them after `name`, and describes the
+// first differing pixel.
 ::testing::AssertionResult picturesMatch(const Rgba& actual, const Rgba& expected, int tolerance,
                                          const std::string& name);
