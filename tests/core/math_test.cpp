@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -30,14 +31,6 @@ void expectRow(const Row& actual, float x, float y, float z, float w)
     EXPECT_NEAR(actual.v[3], w, 1e-6f);
 }
 
-bool sameBits(const Matrix& a, const Matrix& b)
-{
-    for (int i = 0; i < 16; ++i)
-        if (std::bit_cast<uint32_t>(a.m[i / 4][i % 4]) != std::bit_cast<uint32_t>(b.m[i / 4][i % 4]))
-            return false;
-    return true;
-}
-
 Matrix sample(float seed)
 {
     Matrix m;
@@ -56,11 +49,11 @@ TEST(MatrixMultiply, AliasedOutputGivesTheProductOfTheInputsAsTheyWere)
 
     Matrix aliasLeft = m;
     matrixMultiply(&aliasLeft, &aliasLeft, &n);
-    EXPECT_TRUE(sameBits(aliasLeft, separate));
+    EXPECT_EQ(std::memcmp(&aliasLeft, &separate, sizeof(Matrix)), 0);
 
     Matrix aliasRight = n;
     matrixMultiply(&aliasRight, &m, &aliasRight);
-    EXPECT_TRUE(sameBits(aliasRight, separate));
+    EXPECT_EQ(std::memcmp(&aliasRight, &separate, sizeof(Matrix)), 0);
 }
 
 TEST(MatrixElementary, RotationsAndTranslationMoveRowVectorsAndTheLeftFactorActsFirst)
@@ -97,55 +90,44 @@ TEST(MatrixLookAt, CameraOnNegativeZLookingAtOriginIsATranslationAndDegenerateIn
     }
 }
 
-TEST(MatrixPerspective, RightAngleViewMapsNearAndFarPlanesToDepthZeroAndOne)
+// A right angle of view puts the near plane's corner (1, 1, 1) on the view's corner at depth
+// 0 and the far plane at depth 1; the screen range maps its corners with y flipped.
+TEST(MatrixProjection, PerspectiveAndOrthoMapTheirVolumeOntoTheView)
 {
     Matrix m;
     matrixPerspectiveFovLH(&m, PI / 2, 1, 1, 2);
-    // A right angle: the corner of the near plane at (1, 1, 1) lands on the corner of the view.
-    const Row nearCorner = transform({{1, 1, 1, 1}}, m);
+    expectRow(transform({{1, 1, 1, 1}}, m), 1, 1, 0, 1);
     const Row farPoint = transform({{0, 0, 2, 1}}, m);
-    expectRow(nearCorner, 1, 1, 0, 1);
     EXPECT_FLOAT_EQ(farPoint.v[2] / farPoint.v[3], 1.0f);
-}
 
-TEST(MatrixOrtho, ScreenRangeMapsCornersAndFlipsY)
-{
-    Matrix m;
     matrixOrthoOffCenterLH(&m, 0, 640, 480, 0, 0, 1);
     expectRow(transform({{0, 0, 0, 1}}, m), -1, 1, 0, 1);
     expectRow(transform({{640, 480, 1, 1}}, m), 1, -1, 1, 1);
-
     matrixOrthoOffCenterLH(&m, -2, 6, -1, 3, 0.5f, 4.5f);
     expectRow(transform({{-2, -1, 0.5f, 1}}, m), -1, -1, 0, 1);
     expectRow(transform({{6, 3, 4.5f, 1}}, m), 1, 1, 1, 1);
 }
 
-TEST(Vec3Normalize, NearUnitVectorsAreCopiedBitForBit)
+// (1 - 2^-24)^2 lies 2^-23 below 1: inside the tolerance, so it is copied bit for bit.
+// Tiny, zero and NaN vectors become zero; in place gives what a separate output does.
+TEST(Vec3Normalize, NearUnitIsCopiedDegenerateBecomesZeroAndInPlaceEqualsSeparate)
 {
-    // (1 - 2^-24)^2 lies 2^-23 below 1: inside the tolerance, so nothing is rescaled.
     const Vector3 nearlyUnit{std::nextafter(1.0f, 0.0f), 0, 0};
     Vector3 out;
     vec3Normalize(&out, &nearlyUnit);
     EXPECT_EQ(std::bit_cast<uint32_t>(out.x), std::bit_cast<uint32_t>(nearlyUnit.x));
-}
 
-TEST(Vec3Normalize, TinyZeroAndNaNVectorsBecomeZeroAndInPlaceEqualsSeparateOutput)
-{
-    const Vector3 inputs[] = {{0, 0, 0}, {1e-20f, 0, 0}, {NAN, 1, 0}};
-    for (const Vector3& v : inputs) {
-        Vector3 out{7, 7, 7};
+    for (const Vector3& v : {Vector3{0, 0, 0}, Vector3{1e-20f, 0, 0}, Vector3{NAN, 1, 0}}) {
+        out = {7, 7, 7};
         vec3Normalize(&out, &v);
-        EXPECT_EQ(out.x, 0.0f);
-        EXPECT_EQ(out.y, 0.0f);
-        EXPECT_EQ(out.z, 0.0f);
+        EXPECT_TRUE(out.x == 0.0f && out.y == 0.0f && out.z == 0.0f) << v.x << "," << v.y << "," << v.z;
     }
 
     Vector3 v{3, -4, 12};
-    Vector3 separate;
-    vec3Normalize(&separate, &v);
+    vec3Normalize(&out, &v);
     vec3Normalize(&v, &v);
-    EXPECT_EQ(v.x, separate.x);
-    EXPECT_EQ(v.y, separate.y);
-    EXPECT_EQ(v.z, separate.z);
-    EXPECT_NEAR(separate.x * separate.x + separate.y * separate.y + separate.z * separate.z, 1.0f, 1e-6f);
+    EXPECT_TRUE(v.x == out.x && v.y == out.y && v.z == out.z);
+    EXPECT_NEAR(out.x, 3.0f / 13, 1e-6f);
+    EXPECT_NEAR(out.y, -4.0f / 13, 1e-6f);
+    EXPECT_NEAR(out.z, 12.0f / 13, 1e-6f);
 }

@@ -11,17 +11,11 @@ namespace {
 // Frames each scene draws at 60 per second: 8 + 24 + 14.5 + 61 + 14.5 seconds.
 constexpr uint64_t FULL_SHOW_FRAMES = 480 + 1440 + 870 + 3660 + 870;
 
-std::vector<std::string> bassCallsAfterInit()
-{
-    const auto& log = basshost::callLog();
-    return {log.begin(), log.end()};
-}
-
 } // namespace
 
 // How input ends the scenes is checked through the running show below; here what the
-// procedure answers, and that a stop shows the cursor again and posts the quit message.
-TEST(WindowProcedure, EscapeAndLeftClickShowTheCursorOtherInputIsSwallowedOrDefault)
+// procedure answers, and that each stop shows the cursor again and posts the quit message.
+TEST(WindowProcedure, StoppingInputShowsTheCursorAndPostsQuitOtherInputIsSwallowedOrDefault)
 {
     ShowHarness harness;
     WNDCLASSEXA windowClass = {};
@@ -33,39 +27,32 @@ TEST(WindowProcedure, EscapeAndLeftClickShowTheCursorOtherInputIsSwallowedOrDefa
     ASSERT_NE(window, nullptr);
 
     EXPECT_EQ(windowProc(window, WM_KEYDOWN, 'A', 0), 0);
-    EXPECT_EQ(windowProc(window, WM_RBUTTONDOWN, 0, 0), DefWindowProcA(window, WM_RBUTTONDOWN, 0, 0));
-    EXPECT_EQ(windowProc(window, WM_MBUTTONDOWN, 0, 0), DefWindowProcA(window, WM_MBUTTONDOWN, 0, 0));
-    for (const auto& [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, VK_ESCAPE}, {WM_LBUTTONDOWN, 0}}) {
+    for (UINT button : {WM_RBUTTONDOWN, WM_MBUTTONDOWN})
+        EXPECT_EQ(windowProc(window, button, 0, 0), DefWindowProcA(window, button, 0, 0));
+    for (const auto& [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, VK_ESCAPE}, {WM_LBUTTONDOWN, 0}, {WM_CLOSE, 0}}) {
         showState.runningFlag = 1;
         const int cursorBefore = win32host::cursorDisplayCount();
-        EXPECT_EQ(windowProc(window, message, key, 0), 0);
-        EXPECT_EQ(showState.runningFlag, 0);
-        EXPECT_EQ(win32host::cursorDisplayCount(), cursorBefore + 1);
+        EXPECT_EQ(windowProc(window, message, key, 0), 0) << message;
+        EXPECT_EQ(showState.runningFlag, 0) << message;
+        EXPECT_EQ(win32host::cursorDisplayCount(), cursorBefore + 1) << message;
+        MSG msg;
+        int quits = 0;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            quits += msg.message == WM_QUIT;
+        EXPECT_EQ(quits, 1) << message;
     }
-    MSG msg;
-    int quits = 0;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        quits += msg.message == WM_QUIT;
-    EXPECT_GE(quits, 1) << "a stop posts the quit message";
 }
 
-TEST(WindowProcedure, CloseRequestShowsTheCursorPostsQuitAndStopsTheShow)
-{
-    ShowHarness harness;
-    showState.runningFlag = 1;
-    const int cursorBefore = win32host::cursorDisplayCount();
-    EXPECT_EQ(windowProc(nullptr, WM_CLOSE, 0, 0), 0);
-    EXPECT_EQ(win32host::cursorDisplayCount(), cursorBefore + 1);
-    EXPECT_EQ(showState.runningFlag, 0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 0);
-}
-
+// Keys and buttons that do not stop the show are posted on the way and change nothing.
 TEST(ShowSequence, UninterruptedShowRunsAllFiveScenesAndExitsOneEvenWhenTheTickCountWraps)
 {
     for (DWORD startTick : {1000u, 0xFFFFFFFFu - 3000u}) {
         ShowHarness harness(60.0, startTick);
+        harness.atFrame(10, [] {
+            win32host::postInput(WM_KEYDOWN, 'Q', 0);
+            win32host::postInput(WM_RBUTTONDOWN, 0, 0);
+            win32host::postInput(WM_MBUTTONDOWN, 0, 0);
+        });
         EXPECT_EQ(harness.runShow(), 1);
         // The tick count moves in whole milliseconds, so a scene may take one frame more.
         EXPECT_GE(harness.presents(), FULL_SHOW_FRAMES) << startTick;
@@ -76,50 +63,35 @@ TEST(ShowSequence, UninterruptedShowRunsAllFiveScenesAndExitsOneEvenWhenTheTickC
     }
 }
 
-// Escape, a left click and the window manager's WM_CLOSE end the running scene at once;
-// each later scene then flashes one frame.
+// A left click and the window manager's WM_CLOSE end the running scene at once, as Escape
+// does in every scene (the scene tests follow that frame by frame); each later scene then
+// flashes one frame. Escape typed before the window exists waits in the queue like
+// type-ahead and ends the first scene before its first frame.
 TEST(ShowSequence, StoppingInputEndsTheRunningSceneAndEachLaterSceneFlashesOneFrame)
 {
     struct Case {
         const char* what;
         UINT message;
         WPARAM key;
-        uint64_t frame;
+        uint64_t frame; // 0: queued before the show starts
         uint64_t presents;
     };
     const Case cases[] = {
-        {"Escape in scene 1", WM_KEYDOWN, VK_ESCAPE, 10, 10 + 4},
+        {"Escape while loading", WM_KEYDOWN, VK_ESCAPE, 0, 4},
         {"left click in scene 1", WM_LBUTTONDOWN, 0, 100, 100 + 4},
         {"WM_CLOSE in scene 2", WM_CLOSE, 0, 600, 600 + 3},
     };
     for (const Case& c : cases) {
         ShowHarness harness;
-        harness.atFrame(c.frame, [&c] { win32host::postInput(c.message, c.key, 0); });
+        const auto post = [&c] { win32host::postInput(c.message, c.key, 0); };
+        if (c.frame == 0)
+            post();
+        else
+            harness.atFrame(c.frame, post);
         EXPECT_EQ(harness.runShow(), 1) << c.what;
         EXPECT_EQ(harness.presents(), c.presents) << c.what;
         EXPECT_EQ(showState.swarmRunCount, 2) << c.what;
     }
-}
-
-TEST(ShowSequence, OtherKeysAndButtonsChangeNothing)
-{
-    ShowHarness harness;
-    harness.atFrame(10, [] {
-        win32host::postInput(WM_KEYDOWN, 'Q', 0);
-        win32host::postInput(WM_RBUTTONDOWN, 0, 0);
-        win32host::postInput(WM_MBUTTONDOWN, 0, 0);
-    });
-    EXPECT_EQ(harness.runShow(), 1);
-    EXPECT_GE(harness.presents(), FULL_SHOW_FRAMES);
-}
-
-TEST(ShowSequence, EscapeQueuedWhileLoadingEndsTheFirstSceneBeforeItsFirstFrame)
-{
-    ShowHarness harness;
-    // Typed before the window exists: it waits in the queue like type-ahead.
-    win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(harness.runShow(), 1);
-    EXPECT_EQ(harness.presents(), 4u);
 }
 
 TEST(ShowSequence, QuitMessageEndsASceneBeforeItClearsOrDraws)
@@ -142,40 +114,35 @@ TEST(ShowSequence, QuitMessageEndsASceneBeforeItClearsOrDraws)
     EXPECT_GE(harness.presents(), FULL_SHOW_FRAMES - 480);
 }
 
-TEST(StartFailures, NoSoundDeviceShowsTheBassErrorAndExitsZero)
+// No sound device: the sound library's message, exit 0. No Direct3D: exit 0 silently.
+// No device in any of the six attempts: the fatal message over the show's window.
+TEST(StartFailures, ExitZeroBeforeTheFirstFrameWithTheRightMessage)
 {
-    ShowHarness harness;
-    basshost::failNextInit(true);
-    EXPECT_EQ(harness.runShow(), 0);
-    const auto& boxes = win32host::shownMessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Could not initialize BASS");
-    EXPECT_EQ(boxes[0].caption, "BASS Error");
-    EXPECT_EQ(harness.presents(), 0u);
-}
-
-TEST(StartFailures, NoDirect3DExitsZeroWithoutAMessage)
-{
-    ShowHarness harness;
-    d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
-    config.failCreate = true;
-    d3d8host::setDeviceConfig(config);
-    EXPECT_EQ(harness.runShow(), 0);
-    EXPECT_TRUE(win32host::shownMessageBoxes().empty());
-}
-
-TEST(StartFailures, NoDeviceInAnyOfTheSixAttemptsShowsTheFatalMessage)
-{
-    ShowHarness harness;
-    d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
-    config.backBufferFormats.clear();
-    d3d8host::setDeviceConfig(config);
-    EXPECT_EQ(harness.runShow(), 0);
-    const auto& boxes = win32host::shownMessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Nyt meni vituiks");
-    EXPECT_EQ(boxes[0].caption, "D3D FATAALI VIRHE!");
-    EXPECT_EQ(boxes[0].parent, showState.window);
+    struct Case {
+        const char* text;
+        const char* caption;
+        void (*arrange)(d3d8host::DeviceConfig&);
+    };
+    const Case cases[] = {
+        {"Could not initialize BASS", "BASS Error", [](d3d8host::DeviceConfig&) { basshost::failNextInit(true); }},
+        {nullptr, nullptr, [](d3d8host::DeviceConfig& config) { config.failCreate = true; }},
+        {"Nyt meni vituiks", "D3D FATAALI VIRHE!", [](d3d8host::DeviceConfig& config) { config.backBufferFormats.clear(); }},
+    };
+    for (const Case& c : cases) {
+        ShowHarness harness;
+        d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
+        c.arrange(config);
+        d3d8host::setDeviceConfig(config);
+        EXPECT_EQ(harness.runShow(), 0);
+        EXPECT_EQ(harness.presents(), 0u);
+        const auto& boxes = win32host::shownMessageBoxes();
+        ASSERT_EQ(boxes.size(), c.text ? 1u : 0u) << (c.text ? c.text : "no message");
+        if (c.text) {
+            EXPECT_EQ(boxes[0].text, c.text);
+            EXPECT_EQ(boxes[0].caption, c.caption);
+            EXPECT_EQ(boxes[0].parent, showState.window);
+        }
+    }
 }
 
 TEST(CreateDisplay, FallsBackThroughBackBufferFormatsAndVertexProcessing)
@@ -213,16 +180,25 @@ TEST(CreateDisplay, FallsBackThroughBackBufferFormatsAndVertexProcessing)
     }
 }
 
-TEST(Shutdown, StopsTheMusicThenReleasesQuadBufferDeviceAndDirect3DInOrder)
+// The music is loaded and started before the first scene; at the end it is stopped
+// before the quad buffer, the device and Direct3D are released, in that order.
+TEST(StartAndShutdown, MusicStartsBeforeTheFirstSceneAndStopsBeforeTheDeviceGoes)
 {
     ShowHarness harness;
     const int liveBefore = d3d8host::liveObjectCount();
-    harness.atFrame(3, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
+    std::vector<std::string> bassAtFirstFrame;
+    harness.atFrame(1, [&] {
+        bassAtFirstFrame = basshost::callLog();
+        win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0);
+    });
     EXPECT_EQ(harness.runShow(), 1);
+    EXPECT_EQ(bassAtFirstFrame, (std::vector<std::string>{"BASS_Init(-1,44100,16)", "BASS_MusicLoad(data\\pork.xm)",
+                                                          "BASS_Start", "BASS_MusicPlay"}));
 
-    const std::vector<std::string> bass = bassCallsAfterInit();
-    const std::vector<std::string> tail(bass.end() - 3, bass.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"BASS_Stop", "BASS_MusicFree", "BASS_Free"}));
+    const std::vector<std::string>& bass = basshost::callLog();
+    ASSERT_GE(bass.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(bass.end() - 3, bass.end()),
+              (std::vector<std::string>{"BASS_Stop", "BASS_MusicFree", "BASS_Free"}));
 
     std::vector<std::string> releases;
     for (const std::string& call : harness.calls())
@@ -233,20 +209,4 @@ TEST(Shutdown, StopsTheMusicThenReleasesQuadBufferDeviceAndDirect3DInOrder)
     EXPECT_EQ(releases[releases.size() - 2], "Release(device)");
     EXPECT_EQ(releases[releases.size() - 1], "Release(d3d)");
     EXPECT_EQ(d3d8host::liveObjectCount(), liveBefore);
-}
-
-TEST(Shutdown, MusicIsLoadedWithTheLoopFlagAndStartedBeforeTheFirstScene)
-{
-    ShowHarness harness;
-    std::vector<std::string> bassAtFirstFrame;
-    harness.atFrame(1, [&] {
-        bassAtFirstFrame = basshost::callLog();
-        win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0);
-    });
-    harness.runShow();
-    ASSERT_GE(bassAtFirstFrame.size(), 4u);
-    EXPECT_EQ(bassAtFirstFrame[0], "BASS_Init(-1,44100,16)");
-    EXPECT_EQ(bassAtFirstFrame[1].rfind("BASS_MusicLoad(data\\pork.xm", 0), 0u);
-    EXPECT_EQ(bassAtFirstFrame[2], "BASS_Start");
-    EXPECT_EQ(bassAtFirstFrame[3], "BASS_MusicPlay");
 }
