@@ -43,24 +43,6 @@ std::vector<std::string> callsSince(size_t start)
 
 } // namespace
 
-TEST(ScreenQuads, ARectangleIsOneSceneThroughTheQuadBufferWithItsTextureBound)
-{
-    DrawDevice device;
-    IDirect3DTexture8* texture = device.solidTexture(0xFF102030);
-    const std::string label = device.labelOf(texture);
-    const size_t start = d3d8host::recordedCalls().size();
-
-    drawQuad(7, 5, 32, 32, texture);
-    const std::vector<std::string> calls = callsSince(start);
-
-    expectCorners(quadVertices(), {{7, 5}, {39, 5}, {39, 37}, {7, 37}}, 0xFFFFFFFF);
-    expectCorners(device.quadBufferContents(), {{7, 5}, {39, 5}, {39, 37}, {7, 37}}, 0xFFFFFFFF);
-    EXPECT_EQ(calls, (std::vector<std::string>{"Lock(vb#1,0,96,0)", "Unlock(vb#1)",
-                                                            "SetTexture(0," + label + ")", "BeginScene",
-                                                            "SetVertexShader(0x142)", "SetStreamSource(0,vb#1,24)",
-                                                            "DrawPrimitive(6,0,2)", "EndScene"}));
-}
-
 TEST(ScreenQuads, FadedRectanglesClampAndTruncateTheirOpacity)
 {
     DrawDevice device;
@@ -83,30 +65,38 @@ TEST(ScreenQuads, FadedRectanglesClampAndTruncateTheirOpacity)
     expectCorners(device.quadBufferContents(), {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 0xFFFFFFFF);
 }
 
-TEST(ScreenQuads, SizesAreNotCheckedAndAMissingTextureIsBoundAsNone)
-{
-    DrawDevice device;
-    const size_t start = d3d8host::recordedCalls().size();
-    drawQuad(10, 20, 0, 0, nullptr);
-    expectCorners(quadVertices(), {{10, 20}, {10, 20}, {10, 20}, {10, 20}}, 0xFFFFFFFF);
-    drawQuad(10, 20, -5, -7, nullptr);
-    expectCorners(quadVertices(), {{10, 20}, {5, 20}, {5, 13}, {10, 13}}, 0xFFFFFFFF);
-    const std::vector<std::string> calls = callsSince(start);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTexture(0,null)"), 2);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DrawPrimitive(6,0,2)"), 2);
-}
-
-TEST(ScreenQuads, ScreenFadeStretchesTheFadeTextureOverTheFrameEvenWhenTransparent)
+// A rectangle is one scene drawn through the quad buffer. Sizes are not checked: zero and negative
+// ones give empty or mirrored rectangles. A missing texture is bound as none; the screen fade
+// stretches its texture over the frame even when clear.
+TEST(ScreenQuads, EachRectangleWritesItsCornersAndDrawsOnceWithItsTexture)
 {
     DrawDevice device;
     showState.fadeTexture = device.solidTexture(0xFF808080);
-    const std::string label = device.labelOf(showState.fadeTexture);
-    for (float alpha : {1.0f, 0.0f}) {
+    const std::string fade = device.labelOf(showState.fadeTexture);
+    const size_t first = d3d8host::recordedCalls().size();
+    drawQuad(7, 5, 32, 32, showState.fadeTexture);
+    EXPECT_EQ(callsSince(first), (std::vector<std::string>{"Lock(vb#1,0,96,0)", "Unlock(vb#1)", "SetTexture(0," + fade + ")",
+                                                           "BeginScene", "SetVertexShader(0x142)",
+                                                           "SetStreamSource(0,vb#1,24)", "DrawPrimitive(6,0,2)", "EndScene"}));
+    expectCorners(device.quadBufferContents(), {{7, 5}, {39, 5}, {39, 37}, {7, 37}}, 0xFFFFFFFF);
+    const struct {
+        void (*draw)();
+        Corner corners[4];
+        DWORD diffuse;
+        std::string texture;
+    } cases[] = {
+        {[] { drawQuad(10, 20, 0, 0, nullptr); }, {{10, 20}, {10, 20}, {10, 20}, {10, 20}}, 0xFFFFFFFF, "null"},
+        {[] { drawQuad(10, 20, -5, -7, nullptr); }, {{10, 20}, {5, 20}, {5, 13}, {10, 13}}, 0xFFFFFFFF, "null"},
+        {[] { drawScreenFade(1.0f); }, {{0, 0}, {640, 0}, {640, 480}, {0, 480}}, 0xFFFFFFFF, fade},
+        {[] { drawScreenFade(0.0f); }, {{0, 0}, {640, 0}, {640, 480}, {0, 480}}, 0x00FFFFFF, fade},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
         const size_t start = d3d8host::recordedCalls().size();
-        drawScreenFade(alpha);
-        expectCorners(quadVertices(), {{0, 0}, {640, 0}, {640, 480}, {0, 480}}, fadeColour(alpha));
+        c.draw();
+        expectCorners(quadVertices(), c.corners, c.diffuse);
         const std::vector<std::string> calls = callsSince(start);
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTexture(0," + label + ")"), 1);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTexture(0," + c.texture + ")"), 1);
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "DrawPrimitive(6,0,2)"), 1);
     }
 }

@@ -44,13 +44,26 @@ std::string letters(int count)
     return s;
 }
 
+// Every character with a glyph, in the font's order.
+const std::string fontOrder = "abcdefghijklmnopqrstuvwxyz0123456789!./:-,";
+
+// The characters of `text` other than spaces, one pen step apart from (x, y).
+std::vector<Placed> row(const std::string& text, int x, int y)
+{
+    std::vector<Placed> placed;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] != ' ')
+            placed.push_back({text[i], x + GLYPH_ADVANCE * static_cast<int>(i), y});
+    return placed;
+}
+
 // Distinct one-colour textures as the glyphs, so that every draw names its character.
 struct FakeFont {
     std::map<std::string, char> characterOfLabel;
 
     explicit FakeFont(DrawDevice& device)
     {
-        const char characters[] = "abcdefghijklmnopqrstuvwxyz0123456789!./:-,";
+        const std::string& characters = fontOrder;
         for (int i = 0; i < GLYPH_COUNT; ++i) {
             showState.glyphs[i] = device.solidTexture(0xFF000000u | static_cast<uint32_t>(i + 1));
             characterOfLabel[device.labelOf(showState.glyphs[i])] = characters[i];
@@ -76,14 +89,11 @@ struct FakeFont {
 
 TEST(PageLayout, PenStepsWrapsAtThirtyFiveColumnsAndNewlinesStartTheNextRow)
 {
-    std::vector<Placed> fullRow;
-    for (int i = 0; i < 35; ++i)
-        fullRow.push_back({letters(35)[i], 7 + 18 * i, 5});
     auto then = [](std::vector<Placed> placed, Placed next) {
         placed.push_back(next);
         return placed;
     };
-    const std::vector<Placed> aThenB = {{'a', 7, 5}, {'b', 43, 5}};
+    const std::vector<Placed> fullRow = row(letters(35), 7, 5), aThenB = row("a b", 7, 5);
     struct Case {
         std::string text;
         int count;
@@ -136,30 +146,19 @@ TEST(PageLayout, SkippedCharactersKeepTheirPlacesSoThePageLooksTheSameFromAnySta
     }
 }
 
-TEST(GlyphIndex, FollowsTheFontOrder)
-{
-    EXPECT_EQ(glyphIndex('a'), 0);
-    EXPECT_EQ(glyphIndex('z'), 25);
-    EXPECT_EQ(glyphIndex('0'), 26);
-    EXPECT_EQ(glyphIndex('9'), 35);
-    const std::string punctuation = "!./:-,";
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(glyphIndex(static_cast<unsigned char>(punctuation[i])), 36 + i);
-    for (unsigned char c : std::string(" A?\n\r\t\x7f\x80\xff;'\"_"))
-        EXPECT_EQ(glyphIndex(c), -1) << static_cast<int>(c);
-}
-
 TEST(TextWriters, EachVisibleCharacterIsOneRectangleWithItsGlyphInTextOrder)
 {
     DrawDevice device;
     FakeFont font(device);
 
+    // Every glyph in the font's order, and characters without one skipped.
     size_t start = d3d8host::recordedCalls().size();
-    const std::string page = "hi there\n-: 1,2/3.4 !";
-    writeTextPage(page.data(), 0, static_cast<int>(page.size()));
-    EXPECT_EQ(font.drawnSince(start), "hithere-:1,2/3.4!");
+    const std::string whole = fontOrder + " A?\n\r\t\x7f\x80\xff;'\"_";
+    writeTextPage(whole.data(), 0, static_cast<int>(whole.size()));
+    EXPECT_EQ(font.drawnSince(start), fontOrder);
 
     start = d3d8host::recordedCalls().size();
+    const std::string page = "hi there\n";
     writeTextPage(page.data(), 3, 5);
     EXPECT_EQ(font.drawnSince(start), "th");
 
@@ -226,19 +225,10 @@ TEST(TextPixels, APageAndALineMatchTheGlyphFilesCompositedAtTheirPlaces)
     ASSERT_TRUE(win32host::shownMessageBoxes().empty());
 
     // A page: a short row, a full row that wraps its 36th character, a row of marks.
-    const std::string page = "tovira!\nabcdefghijklmnopqrstuvwxyz0123456789\nx.y/z:-,";
-    std::vector<Placed> expected;
-    const std::string first = "tovira!";
-    for (int i = 0; i < 7; ++i)
-        expected.push_back({first[i], 7 + 18 * i, 5});
-    const std::string full = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int i = 0; i < 35; ++i)
-        expected.push_back({full[i], 7 + 18 * i, 23});
-    expected.push_back({'9', 7, 41});
-    const std::string marks = "x.y/z:-,";
-    for (int i = 0; i < 8; ++i)
-        expected.push_back({marks[i], 7 + 18 * i, 59});
-
+    const std::string page = "tovira!\n" + fontOrder.substr(0, 36) + "\nx.y/z:-,";
+    std::vector<Placed> expected = row("tovira!", 7, 5);
+    for (const std::vector<Placed>& more : {row(fontOrder.substr(0, 35), 7, 23), row("9", 7, 41), row("x.y/z:-,", 7, 59)})
+        expected.insert(expected.end(), more.begin(), more.end());
     device.enterOverlay();
     device.clearToBlack();
     writeTextPage(page.data(), 0, static_cast<int>(page.size()));
@@ -246,10 +236,7 @@ TEST(TextPixels, APageAndALineMatchTheGlyphFilesCompositedAtTheirPlaces)
 
     // A line: the title at its place, spaces taking their columns.
     const std::string title = "--: tovira :--";
-    std::vector<Placed> line;
-    for (int i = 0; i < static_cast<int>(title.size()); ++i)
-        if (title[i] != ' ')
-            line.push_back({title[i], 194 + 18 * i, 272});
+    const std::vector<Placed> line = row(title, 194, 272);
     device.clearToBlack();
     writeString(title.c_str(), 194, 272);
     expectMatches(frameImage(device.present()), line, "text-line");
