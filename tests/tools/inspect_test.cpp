@@ -3,10 +3,9 @@
 // applies to textures, and its exit status and message for files the readers refuse.
 #include "assets/r3d_builder.h"
 #include "tool_run.h"
+#include "tool_test_files.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,16 +17,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string scratchFolder()
-{
-    // ctest runs tests as parallel processes: each keeps its own scratch folder.
-    return std::string(TOVIRA_TEST_BINARY_DIR) + "/inspect_scratch_" + std::to_string(getpid());
-}
-
 std::string scratch(const std::string& name)
 {
-    std::filesystem::create_directories(scratchFolder());
-    return scratchFolder() + "/" + name;
+    return (scratchFolder("inspect_scratch") / name).string();
 }
 
 std::string written(const std::string& name, const Bytes& bytes)
@@ -47,7 +39,7 @@ std::string converted(const std::string& name, const std::string& convertArgumen
 
 ToolRun inspect(const std::string& arguments)
 {
-    return runTool("tovira-inspect", arguments, scratchFolder());
+    return runTool("tovira-inspect", arguments, scratchFolder("inspect_scratch").string());
 }
 
 std::string firstLine(const std::string& text)
@@ -57,14 +49,7 @@ std::string firstLine(const std::string& text)
 
 std::string sha256sumOf(const Bytes& bytes)
 {
-    const std::string path = written("rows.bin", bytes);
-    const std::string sum = scratch("rows.sha256");
-    if (std::system(("sha256sum '" + path + "' > '" + sum + "'").c_str()) != 0)
-        return "sha256sum failed";
-    std::ifstream in(sum);
-    std::string hash;
-    in >> hash;
-    return hash;
+    return commandOutput("sha256sum " + quoted(written("rows.bin", bytes))).text.substr(0, 64);
 }
 
 void expectRefused(const std::string& arguments, const std::string& path, const std::string& reason)
