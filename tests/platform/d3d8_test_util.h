@@ -21,17 +21,6 @@ struct OverlayVertex {
 };
 constexpr DWORD kOverlayFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-struct TlVertex {
-    float x, y, z, rhw;
-    DWORD diffuse;
-    float u, v;
-};
-constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-
-inline D3DPRESENT_PARAMETERS showParameters(D3DFORMAT backBuffer = D3DFMT_X8R8G8B8) {
-    return d3d8host::showPresentParameters(backBuffer);
-}
-
 inline D3DMATRIX identity() {
     D3DMATRIX m;
     std::memset(&m, 0, sizeof m);
@@ -58,7 +47,7 @@ protected:
         d3d8host::setDeviceConfig(config);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS p = showParameters(backBufferFormat);
+        D3DPRESENT_PARAMETERS p = d3d8host::showPresentParameters(backBufferFormat);
         ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                     &p, &device),
                   D3D_OK);
