@@ -36,8 +36,9 @@ public:
 constexpr double testModuleSeconds = 1.92;
 constexpr double testModuleSilentFrom = 1.44; // the key-off row
 
-inline void writeXmHeader(XmBytes& out)
+inline std::vector<uint8_t> makeTestModule()
 {
+    XmBytes out;
     out.text("Extended Module: ", 17, ' ');
     out.text("platform test", 20, ' ');
     out.u8(0x1A);
@@ -53,10 +54,7 @@ inline void writeXmHeader(XmBytes& out)
     out.u16(6);   // speed
     out.u16(125); // BPM: 0.12 s per row
     out.zeros(256); // order table: pattern 0
-}
 
-inline void writeXmPattern(XmBytes& out)
-{
     XmBytes data;
     for (int row = 0; row < 16; ++row) {
         int note = row == 0 ? 49 : row == 4 ? 53 : row == 8 ? 56 : row == 12 ? 97 : 0;
@@ -78,10 +76,7 @@ inline void writeXmPattern(XmBytes& out)
     out.u16(16);
     out.u16(static_cast<unsigned>(data.bytes.size()));
     out.bytes.insert(out.bytes.end(), data.bytes.begin(), data.bytes.end());
-}
 
-inline void writeXmInstrument(XmBytes& out)
-{
     const int frames = 256; // four periods of 64 frames
     out.u32(263);
     out.text("sine", 22, '\0');
@@ -111,14 +106,6 @@ inline void writeXmInstrument(XmBytes& out)
         out.u16(static_cast<uint16_t>(value - previous));
         previous = value;
     }
-}
-
-inline std::vector<uint8_t> makeTestModule()
-{
-    XmBytes out;
-    writeXmHeader(out);
-    writeXmPattern(out);
-    writeXmInstrument(out);
     return out.bytes;
 }
 
