@@ -19,7 +19,7 @@ const ShowRun& fullShowAt(double framesPerSecond)
     ShowRecorder recorder(harness);
     if (framesPerSecond == GOLDEN_FRAMES_PER_SECOND)
         for (const GoldenMoment& moment : GOLDEN_MOMENTS)
-            recorder.captureAt(moment.scene, moment.elapsed, moment.name);
+            recorder.captureAt(moment);
     run.exitCode = harness.runShow();
     run.frames = recorder.frames();
     run.captures = recorder.captures();

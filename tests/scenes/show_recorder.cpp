@@ -72,11 +72,6 @@ ShowRecorder::ShowRecorder(ShowHarness& harness)
     };
 }
 
-void ShowRecorder::captureAt(int scenePosition, DWORD elapsed, const std::string& name)
-{
-    pendingCaptures.push_back({scenePosition, elapsed, name});
-}
-
 void ShowRecorder::captureIfDue(const d3d8host::FrameView& view)
 {
     const RecordedFrame& frame = recorded.back();

@@ -7,6 +7,7 @@
 
 #include "show_harness.h"
 #include "golden_image.h"
+#include "golden_moments.h"
 
 #include <array>
 #include <map>
@@ -44,9 +45,8 @@ public:
 
     const std::vector<RecordedFrame>& frames() const { return recorded; }
 
-    // Keeps the image of the first frame of the given scene at or after the given
-    // scene time, under the given name.
-    void captureAt(int scenePosition, DWORD elapsed, const std::string& name);
+    // Keeps, under the moment's name, the image of the first frame of its scene at or after its time.
+    void captureAt(const GoldenMoment& moment) { pendingCaptures.push_back(moment); }
     const std::map<std::string, RgbImage>& captures() const { return captured; }
 
 private:
@@ -54,12 +54,7 @@ private:
     void summarise(const std::vector<std::string>& calls);
     void captureIfDue(const d3d8host::FrameView& view);
 
-    struct Capture {
-        int scene;
-        DWORD elapsed;
-        std::string name;
-    };
-    std::vector<Capture> pendingCaptures;
+    std::vector<GoldenMoment> pendingCaptures;
     std::map<std::string, RgbImage> captured;
 
     std::map<std::string, std::string> textureNames; // device label -> field name or "glyph:c"
