@@ -8,6 +8,7 @@
 #include "golden_moments.h"
 #include "show_data.h"
 #include "show_harness.h"
+#include "tool_test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,56 +17,44 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// ---------------------------------------------------------------------------------
-// Reading the files back with FFmpeg's own programs
-// ---------------------------------------------------------------------------------
+// Reading the files back with FFmpeg's own programs.
 
 struct DecodedMedia {
     std::string error;
     std::string videoCodec, audioCodec;
     int width = 0, height = 0;
-    int64_t videoFrames = 0;
-    std::vector<RgbImage> frames; // kept only when asked for
+    std::vector<RgbImage> frames;
     int sampleRate = 0, channels = 0;
     std::vector<int16_t> samples; // interleaved, converted to 16-bit
 };
 
-// The first stream of a kind as ffprobe describes it: "codec,number,number".
-std::istringstream probe(const fs::path& path, const char* stream, const char* entries)
-{
-    const fs::path out = path.string() + "." + stream + ".probe";
-    const std::string command = std::string("ffprobe -v error -select_streams ") + stream + ":0 -show_entries stream=" +
-                                entries + " -of csv=p=0 '" + path.string() + "' > '" + out.string() + "'";
-    std::istringstream description(std::system(command.c_str()) == 0 ? readText(out) : "");
-    fs::remove(out);
-    return description;
-}
-
-DecodedMedia decodeMedia(const fs::path& path, bool keepFrames)
+DecodedMedia decodeMedia(const fs::path& path)
 {
     DecodedMedia media;
-    char comma = 0;
-    std::istringstream video = probe(path, "v", "codec_name,width,height");
-    std::getline(video, media.videoCodec, ',');
-    video >> media.width >> comma >> media.height;
-    std::istringstream audio = probe(path, "a", "codec_name,sample_rate,channels");
-    std::getline(audio, media.audioCodec, ',');
-    audio >> media.sampleRate >> comma >> media.channels;
+    // One line per stream: "codec,video,width,height" or "codec,audio,rate,channels".
     const std::string rgb = path.string() + ".rgb", pcm = path.string() + ".pcm";
+    std::istringstream streams(commandOutput("ffprobe -v error -show_entries stream=codec_type,codec_name,width,"
+                                             "height,sample_rate,channels -of csv=p=0 " + quoted(path.string())).text);
+    for (std::string line; std::getline(streams, line);) {
+        std::istringstream fields(line);
+        std::string codec, type;
+        int first = 0, second = 0;
+        char comma = 0;
+        std::getline(fields, codec, ',');
+        std::getline(fields, type, ',');
+        fields >> first >> comma >> second;
+        if (type == "video")
+            std::tie(media.videoCodec, media.width, media.height) = std::tie(codec, first, second);
+        else if (type == "audio")
+            std::tie(media.audioCodec, media.sampleRate, media.channels) = std::tie(codec, first, second);
+    }
     if (media.width <= 0 || media.channels <= 0 ||
         std::system(("ffmpeg -v error -y -i '" + path.string() + "' -map 0:v -fps_mode passthrough -f rawvideo " +
                      "-pix_fmt rgb24 '" + rgb + "' -map 0:a -f s16le '" + pcm + "'")
@@ -75,8 +64,7 @@ DecodedMedia decodeMedia(const fs::path& path, bool keepFrames)
     }
     const std::string pixels = readText(rgb), sound = readText(pcm);
     const size_t frameBytes = static_cast<size_t>(media.width) * media.height * 3;
-    media.videoFrames = static_cast<int64_t>(pixels.size() / frameBytes);
-    for (size_t at = 0; keepFrames && at + frameBytes <= pixels.size(); at += frameBytes)
+    for (size_t at = 0; at + frameBytes <= pixels.size(); at += frameBytes)
         media.frames.push_back(
             {media.width, media.height, std::vector<uint8_t>(pixels.begin() + at, pixels.begin() + at + frameBytes)});
     media.samples.resize(sound.size() / 2);
@@ -86,23 +74,20 @@ DecodedMedia decodeMedia(const fs::path& path, bool keepFrames)
     return media;
 }
 
-// ---------------------------------------------------------------------------------
-// What the show presents and plays, taken independently of the capture tool
-// ---------------------------------------------------------------------------------
+// What the show presents and plays, taken independently of the capture tool.
 
-// Frames [first, first + count) as the scene tests' harness sees them at 60 per second.
-std::vector<RgbImage> harnessFrames(uint64_t first, uint64_t count)
+// The first `count` frames as the scene tests' harness sees them at 60 per second.
+std::vector<RgbImage> harnessFrames(uint64_t count)
 {
     std::vector<RgbImage> frames;
     ShowHarness harness(60.0);
     harness.drawPixels(true);
     d3d8host::setCallRecording(false);
     harness.onFrame = [&](const d3d8host::FrameView& view) {
-        const uint64_t index = harness.presentCount - 1;
-        if (index >= first && index < first + count)
+        if (frames.size() < count)
             frames.push_back(imageFromFrame(view.pixels, view.width, view.height, view.pitchBytes));
     };
-    harness.atFrame(first + count, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
+    harness.atFrame(count, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
     harness.runShow();
     return frames;
 }
@@ -138,9 +123,7 @@ RgbImage readStill(const fs::path& path)
     return image;
 }
 
-// ---------------------------------------------------------------------------------
-// The fixture: a capture run in the data set's directory, outputs in the build tree
-// ---------------------------------------------------------------------------------
+// The fixture: a capture run in the data set's directory, outputs in the build tree.
 
 struct Outcome {
     int status = -1;
@@ -166,18 +149,11 @@ protected:
         dataDirectory = showDataDirectory(&whyMissing);
         if (dataDirectory.empty())
             GTEST_SKIP() << whyMissing;
-        previousDirectory = fs::current_path();
-        fs::current_path(dataDirectory);
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        outputs = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_out" / test->name();
+        inData.emplace(dataDirectory);
+        outputs = fs::path(TOVIRA_TEST_BINARY_DIR) / "capture_out" /
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(outputs);
         fs::create_directories(outputs);
-    }
-
-    void TearDown() override
-    {
-        if (!previousDirectory.empty())
-            fs::current_path(previousDirectory);
     }
 
     Outcome capture(const std::vector<std::string>& args)
@@ -203,84 +179,74 @@ protected:
         return names;
     }
 
-    fs::path dataDirectory;
-    fs::path previousDirectory;
-    fs::path outputs;
+    fs::path dataDirectory, outputs;
+    std::optional<InDataDirectory> inData; // back to where the test started when it ends
 };
 
 } // namespace
 
-TEST_F(CaptureRun, LosslessRangeHoldsExactlyTheFramesAndMusicOfThatRange)
+// One lossless run of a range with stills, twice: the archive copy is the same file each time
+// (no dates or random ids), and it holds exactly the show's frames and music of that range.
+TEST_F(CaptureRun, LosslessRangeHoldsExactlyTheFramesMusicAndStillsOfThatRangeEveryTime)
 {
-    const Outcome run = capture({"--lossless", "--from", "0.5", "--to", "1", output("range.mkv")});
-    ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
-    EXPECT_NE(run.out.find("30 frames"), std::string::npos) << run.out;
-    EXPECT_EQ(filesWritten(), std::vector<std::string>{"range.mkv"});
+    for (const char* name : {"first", "second"}) {
+        const Outcome run = capture({"--lossless", "--from", "0.5", "--to", "1", "--png-at", "0,0.5,0.999",
+                                     output(name + std::string(".mkv"))});
+        ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
+        EXPECT_NE(run.out.find("30 frames"), std::string::npos) << run.out;
+    }
+    std::vector<std::string> expectedFiles;
+    for (const char* name : {"first", "second"})
+        for (const char* suffix : {".mkv", "-0.000s.png", "-0.500s.png", "-0.999s.png"})
+            expectedFiles.push_back(name + std::string(suffix));
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    EXPECT_EQ(filesWritten(), expectedFiles);
+    EXPECT_EQ(readText(output("first.mkv")), readText(output("second.mkv")));
 
-    const DecodedMedia media = decodeMedia(output("range.mkv"), true);
+    const DecodedMedia media = decodeMedia(output("first.mkv"));
     ASSERT_EQ(media.error, "");
     EXPECT_EQ(media.videoCodec, "ffv1");
     EXPECT_EQ(media.audioCodec, "flac");
     EXPECT_EQ(media.width, 640);
     EXPECT_EQ(media.height, 480);
-    EXPECT_EQ(media.videoFrames, 30);
     EXPECT_EQ(media.sampleRate, 44100);
     EXPECT_EQ(media.channels, 2);
+    ASSERT_EQ(media.frames.size(), 30u);
     ASSERT_EQ(media.samples.size(), 22050u * 2) << "half a second of stereo music";
 
     // Frame i of the video is frame 30 + i of the show; the music is the module's
-    // second quarter-second pair exactly, sample for sample.
-    const std::vector<RgbImage> shown = harnessFrames(30, 30);
-    ASSERT_EQ(shown.size(), 30u);
-    for (size_t i = 0; i < shown.size(); ++i)
-        EXPECT_EQ(differingPixels(media.frames[i], shown[i]), 0) << "video frame " << i;
+    // second half-second exactly, sample for sample.
+    const std::vector<RgbImage> shown = harnessFrames(60);
+    ASSERT_EQ(shown.size(), 60u);
+    for (size_t i = 0; i < media.frames.size(); ++i)
+        EXPECT_EQ(differingPixels(media.frames[i], shown[30 + i]), 0) << "video frame " << i;
     const std::vector<int16_t> music = musicAlone(44100);
     EXPECT_TRUE(std::equal(media.samples.begin(), media.samples.end(), music.begin() + 22050 * 2));
-}
-
-TEST_F(CaptureRun, TwoCapturesOfTheSameRangeAreIdentical)
-{
-    for (const char* name : {"first.mkv", "second.mkv"})
-        ASSERT_EQ(capture({"--lossless", "--to", "0.5", output(name)}).status, CAPTURE_OK);
-    // Same frames, same music, and no dates or random ids either: the archive copy is the same file.
-    const std::string first = readText(output("first.mkv"));
-    EXPECT_GT(first.size(), 0u);
-    EXPECT_EQ(first, readText(output("second.mkv")));
+    // A still is the frame on screen at its time, whether or not the video holds that frame.
+    const std::pair<const char*, size_t> stills[] = {{"0.000", 0}, {"0.500", 30}, {"0.999", 59}};
+    for (const auto& [seconds, frame] : stills) {
+        const RgbImage still = readStill(output(std::string("first-") + seconds + "s.png"));
+        EXPECT_EQ(still.width, 640);
+        EXPECT_EQ(differingPixels(still, shown[frame]), 0) << seconds << " s";
+    }
 }
 
 TEST_F(CaptureRun, DeliveryFormatIsScaledH264WithAacOfTheRangesLength)
 {
     const Outcome run = capture({"--scale", "2", "--fps", "30", "--from", "1", "--to", "1.5", output("small.mp4")});
     ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
-    const DecodedMedia media = decodeMedia(output("small.mp4"), false);
+    const DecodedMedia media = decodeMedia(output("small.mp4"));
     ASSERT_EQ(media.error, "");
     EXPECT_EQ(media.videoCodec, "h264");
     EXPECT_EQ(media.audioCodec, "aac");
     EXPECT_EQ(media.width, 1280);
     EXPECT_EQ(media.height, 960);
-    EXPECT_EQ(media.videoFrames, 15);
+    EXPECT_EQ(media.frames.size(), 15u);
     EXPECT_EQ(media.sampleRate, 44100);
     // AAC codes whole blocks of 1024 samples; the encoder's lead-in is dropped again.
     const int64_t samples = static_cast<int64_t>(media.samples.size()) / 2;
     EXPECT_GE(samples, 22050);
     EXPECT_LT(samples, 22050 + 1024);
-}
-
-TEST_F(CaptureRun, StillsAreTheFramesOnScreenAtTheirTimes)
-{
-    const Outcome run = capture({"--null", "--to", "1", "--png-at", "0,0.5,0.999"});
-    ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
-    EXPECT_NE(run.out.find("rendered 60 frames"), std::string::npos) << run.out;
-    const std::vector<RgbImage> shown = harnessFrames(0, 60);
-    const std::pair<const char*, size_t> stills[] = {{"0.000", 0}, {"0.500", 30}, {"0.999", 59}};
-    for (const auto& [seconds, frame] : stills) {
-        const fs::path path = fs::current_path() / (std::string("tovira-") + seconds + "s.png");
-        const RgbImage still = readStill(path);
-        EXPECT_EQ(still.width, 640);
-        EXPECT_EQ(still.height, 480);
-        EXPECT_EQ(differingPixels(still, shown[frame]), 0) << path;
-        fs::remove(path);
-    }
 }
 
 namespace {
@@ -328,43 +294,35 @@ TEST_F(CaptureRun, StillsMatchTheSceneTestsGoldenFrames)
     }
 }
 
-TEST_F(CaptureRun, MistakesAreReportedAndLeaveNoFileBehind)
+// Each mistake has its message and status, and none leaves a file behind, partial or whole.
+// Without the fade picture the show would run on, showing its message box.
+TEST_F(CaptureRun, MistakesAndMissingDataAreReportedAndLeaveNoFileBehind)
 {
-    Outcome run = capture({"--frobnicate", output("x.mp4")});
-    EXPECT_EQ(run.status, CAPTURE_USAGE_ERROR);
-    EXPECT_NE(run.err.find("unknown option --frobnicate"), std::string::npos) << run.err;
-
-    run = capture({"--to", "0.1", (outputs / "no" / "such" / "dir.mp4").string()});
-    EXPECT_EQ(run.status, CAPTURE_FAILED);
-    EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
-
-    requestCaptureStop(); // as Ctrl-C would, while the show runs
-    run = capture({"--lossless", "--to", "1", output("stopped.mkv")});
-    EXPECT_EQ(run.status, CAPTURE_INTERRUPTED);
-    EXPECT_NE(run.err.find("was not written"), std::string::npos) << run.err;
-
-    EXPECT_EQ(filesWritten(), std::vector<std::string>{});
-}
-
-TEST_F(CaptureRun, MissingOrIncompleteDataSetIsReportedAndNothingWritten)
-{
-    const fs::path empty = outputs / "empty";
+    const fs::path empty = outputs / "empty", partial = outputs / "partial";
     fs::create_directories(empty);
-    fs::current_path(empty);
-    Outcome run = capture({"--lossless", output("nothing.mkv")});
-    EXPECT_EQ(run.status, CAPTURE_FAILED);
-    EXPECT_NE(run.err.find("tovira-makedata"), std::string::npos) << run.err;
-
-    // Without the fade picture the show would run on, showing its message box.
-    const fs::path partial = outputs / "partial";
     fs::create_directories(partial);
     fs::copy(dataDirectory / "data", partial / "data", fs::copy_options::recursive);
     fs::remove(partial / "data" / "feidi.tga");
-    fs::current_path(partial);
-    run = capture({"--lossless", "--to", "1", output("nothing.mkv")});
-    EXPECT_EQ(run.status, CAPTURE_FAILED);
-    EXPECT_NE(run.err.find("Failed to load texture"), std::string::npos) << run.err;
-
+    const struct {
+        fs::path directory;
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {dataDirectory, {"--frobnicate", output("x.mp4")}, CAPTURE_USAGE_ERROR, "unknown option --frobnicate"},
+        {dataDirectory, {"--to", "0.1", (outputs / "no" / "such" / "dir.mp4").string()}, CAPTURE_FAILED, "cannot write"},
+        {dataDirectory, {"--lossless", "--to", "1", output("stopped.mkv")}, CAPTURE_INTERRUPTED, "was not written"},
+        {empty, {"--lossless", output("nothing.mkv")}, CAPTURE_FAILED, "tovira-makedata"},
+        {partial, {"--lossless", "--to", "1", output("nothing.mkv")}, CAPTURE_FAILED, "Failed to load texture"},
+    };
+    for (const auto& c : cases) {
+        fs::current_path(c.directory);
+        if (c.status == CAPTURE_INTERRUPTED)
+            requestCaptureStop(); // as Ctrl-C would, while the show runs
+        const Outcome run = capture(c.args);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
     fs::remove_all(empty);
     fs::remove_all(partial);
     EXPECT_EQ(filesWritten(), std::vector<std::string>{});
