@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -40,143 +42,78 @@ void expectSameModel(const ModelData& a, const ModelData& b)
     EXPECT_EQ(a.texCoordCount, b.texCoordCount);
 }
 
-void expectNormal(const MeshVertex& v, float x, float y, float z)
-{
-    EXPECT_NEAR(v.nx, x, 1e-6f);
-    EXPECT_NEAR(v.ny, y, 1e-6f);
-    EXPECT_NEAR(v.nz, z, 1e-6f);
-}
+// A vertex's fields in order: position, blend weight, normal, texture sets 0 and 1.
+using VertexFields = std::array<float, 11>;
 
 } // namespace
 
-TEST(ModelFile, FullFileFillsPositionsIndicesTexturesAndDeclaredNormalSlots)
+TEST(ModelFile, FieldsComeFromTheirBlocksAndWhatTheFileLacksIsFilledIn)
 {
-    const ModelData model = parse(squareModel());
-    ASSERT_EQ(model.vertices.size(), 4u);
-    EXPECT_EQ(model.indices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
-    EXPECT_EQ(model.normals, ModelNormals::File);
-    EXPECT_EQ(model.texCoordCount, 4);
-
-    const MeshVertex& v2 = model.vertices[2];
-    EXPECT_EQ(v2.x, 1.0f);
-    EXPECT_EQ(v2.y, 1.0f);
-    EXPECT_EQ(v2.z, 0.0f);
-    // The file's normal sits where the vertex format declares the normal; the blend
-    // weight in between stays 0.
-    EXPECT_EQ(v2.blendWeight, 0.0f);
-    EXPECT_EQ(v2.nx, 0.5f);
-    EXPECT_EQ(v2.ny, 0.6f);
-    EXPECT_EQ(v2.nz, -1.0f);
-    EXPECT_EQ(v2.u0, 0.5f);
-    EXPECT_EQ(v2.v0, 0.75f);
-    for (const MeshVertex& v : model.vertices) {
-        EXPECT_EQ(v.u1, 1.0f);
-        EXPECT_EQ(v.v1, 1.0f);
+    const float s = std::sqrt(17.0f);
+    struct Case {
+        const char* what;
+        R3dFile file;
+        ModelNormals normals;
+        int texCoordCount;
+        std::vector<VertexFields> vertices;
+    };
+    const Case cases[] = {
+        // The file's normal sits where the vertex format declares it, after a blend weight of
+        // 0; vertices with a texture pair get texture set 1 at (1, 1).
+        {"full file", squareModel(), ModelNormals::File, 4,
+         {{0, 0, 0, 0, 0.1f, 0.2f, -1, 0.0f, 0.5f, 1, 1},
+          {0, 1, 0, 0, 0.3f, 0.4f, -1, 0.25f, 0.5f, 1, 1},
+          {1, 1, 0, 0, 0.5f, 0.6f, -1, 0.5f, 0.75f, 1, 1},
+          {1, 0, 0, 0, 0.7f, 0.8f, -1, 0.75f, 1.0f, 1, 1}}},
+        {"surplus texture pairs skipped", R3dFile().header(2, 1, 1, 4).floats({1, 2, 3, 4, 5, 6}).indices({0, 1, 1})
+             .floats({0.1f, 0.2f, 0.3f, 0.4f, 9, 9, 9, 9}).floats({0, 1, 0, 0, 0, -1}),
+         ModelNormals::File, 4,
+         {{1, 2, 3, 0, 0, 1, 0, 0.1f, 0.2f, 1, 1}, {4, 5, 6, 0, 0, 0, -1, 0.3f, 0.4f, 1, 1}}},
+        {"vertices beyond the texture pairs", R3dFile().header(3, 1, 0, 1).floats({0, 0, 0, 0, 1, 0, 1, 0, 0})
+             .indices({0, 1, 2}).floats({0.5f, 0.25f}),
+         ModelNormals::Computed, 1,
+         {{0, 0, 0, 0, 0, 0, -1, 0.5f, 0.25f, 1, 1}, {0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0}}},
+        {"normals right after the indices", R3dFile().header(3, 1, 1, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0})
+             .indices({0, 1, 2}).floats({1, 0, 0, 0, 1, 0, 0, 0, 1}),
+         ModelNormals::File, 0,
+         {{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}}},
+        // Computed normals are smooth and area-weighted: triangle 0 lies in z = 0 (area 0.5),
+        // triangle 1 in x = 0 (area 2), sharing the edge v0-v1.
+        {"fold", R3dFile().header(4, 2, 0, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 4}).indices({0, 1, 2, 0, 1, 3}),
+         ModelNormals::Computed, 0,
+         {{0, 0, 0, 0, 4 / s, 0, -1 / s, 0, 0, 0, 0}, {0, 1, 0, 0, 4 / s, 0, -1 / s, 0, 0, 0, 0},
+          {1, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0}, {0, 0, 4, 0, 1, 0, 0, 0, 0, 0, 0}}},
+        // A degenerate triangle and a vertex on no triangle get no normal, nor does a model
+        // without triangles.
+        {"degenerate", R3dFile().header(3, 1, 0, 0).floats({0, 0, 0, 1, 1, 1, 2, 2, 2}).indices({0, 1, 2}),
+         ModelNormals::Computed, 0,
+         {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}, {2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0}}},
+        {"unused vertex", R3dFile().header(4, 1, 0, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0, 5, 5, 5}).indices({0, 1, 2}),
+         ModelNormals::Computed, 0,
+         {{0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0},
+          {1, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0}, {5, 5, 5, 0, 0, 0, 0, 0, 0, 0, 0}}},
+        {"points", R3dFile().header(2, 0, 0, 0).floats({0, 0, 0, 1, 1, 1}), ModelNormals::None, 0,
+         {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ModelData model = parse(c.file);
+        EXPECT_EQ(model.normals, c.normals);
+        EXPECT_EQ(model.texCoordCount, c.texCoordCount);
+        ASSERT_EQ(model.vertices.size(), c.vertices.size());
+        for (size_t i = 0; i < c.vertices.size(); ++i) {
+            VertexFields actual;
+            std::memcpy(actual.data(), &model.vertices[i], sizeof(MeshVertex));
+            for (size_t k = 0; k < actual.size(); ++k)
+                EXPECT_NEAR(actual[k], c.vertices[i][k], 1e-6f) << "vertex " << i << " field " << k;
+        }
     }
-}
-
-TEST(ModelFile, SurplusTexturePairsAreSkippedAndNormalsReadFromTheirPlace)
-{
-    R3dFile file;
-    file.header(2, 1, 1, 4);
-    file.floats({1, 2, 3, 4, 5, 6});
-    file.indices({0, 1, 1});
-    file.floats({0.1f, 0.2f, 0.3f, 0.4f, 9, 9, 9, 9}); // pairs 2 and 3 belong to no vertex
-    file.floats({0, 1, 0, 0, 0, -1});
-    const ModelData model = parse(file);
-    ASSERT_EQ(model.vertices.size(), 2u);
-    EXPECT_EQ(model.texCoordCount, 4);
-    EXPECT_EQ(model.vertices[0].u0, 0.1f);
-    EXPECT_EQ(model.vertices[0].v0, 0.2f);
-    EXPECT_EQ(model.vertices[1].u0, 0.3f);
-    EXPECT_EQ(model.vertices[1].v0, 0.4f);
-    expectNormal(model.vertices[0], 0, 1, 0);
-    expectNormal(model.vertices[1], 0, 0, -1);
-}
-
-TEST(ModelFile, VerticesBeyondTheTexturePairsAndFilesWithoutTextureBlockGetZeroTextureSets)
-{
-    R3dFile some;
-    some.header(3, 1, 0, 1);
-    some.floats({0, 0, 0, 0, 1, 0, 1, 0, 0});
-    some.indices({0, 1, 2});
-    some.floats({0.5f, 0.25f});
-    const ModelData partial = parse(some);
-    EXPECT_EQ(partial.vertices[0].u0, 0.5f);
-    EXPECT_EQ(partial.vertices[0].u1, 1.0f);
-    for (int i = 1; i < 3; ++i) {
-        const MeshVertex& v = partial.vertices[i];
-        EXPECT_EQ(v.u0, 0.0f);
-        EXPECT_EQ(v.v0, 0.0f);
-        EXPECT_EQ(v.u1, 0.0f);
-        EXPECT_EQ(v.v1, 0.0f);
-    }
-
-    // No texture block: the normal block follows the index block directly.
-    R3dFile none;
-    none.header(3, 1, 1, 0);
-    none.floats({0, 0, 0, 0, 1, 0, 1, 0, 0});
-    none.indices({0, 1, 2});
-    none.floats({1, 0, 0, 0, 1, 0, 0, 0, 1});
-    const ModelData bare = parse(none);
-    EXPECT_EQ(bare.texCoordCount, 0);
-    EXPECT_EQ(bare.normals, ModelNormals::File);
-    expectNormal(bare.vertices[0], 1, 0, 0);
-    expectNormal(bare.vertices[2], 0, 0, 1);
-    for (const MeshVertex& v : bare.vertices)
-        EXPECT_EQ(v.u0 + v.v0 + v.u1 + v.v1, 0.0f);
-}
-
-TEST(ModelFile, FileWithoutNormalsGetsSmoothAreaWeightedNormals)
-{
-    // A clockwise square facing -z, then a fold: triangle 0 lies in z = 0 (area 0.5),
-    // triangle 1 in x = 0 (area 2), sharing the edge v0-v1.
-    R3dFile flat;
-    flat.header(4, 2, 0, 0);
-    flat.floats({0, 0, 0, 0, 1, 0, 1, 1, 0, 1, 0, 0});
-    flat.indices({0, 1, 2, 0, 2, 3});
-    const ModelData square = parse(flat);
-    EXPECT_EQ(square.normals, ModelNormals::Computed);
-    for (const MeshVertex& v : square.vertices)
-        expectNormal(v, 0, 0, -1);
-
-    R3dFile folded;
-    folded.header(4, 2, 0, 0);
-    folded.floats({0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 4});
-    folded.indices({0, 1, 2, 0, 1, 3});
-    const ModelData fold = parse(folded);
-    // Face normals before normalising: (0,0,-1) for triangle 0, (4,0,0) for triangle 1.
-    const float length = std::sqrt(17.0f);
-    expectNormal(fold.vertices[0], 4 / length, 0, -1 / length);
-    expectNormal(fold.vertices[1], 4 / length, 0, -1 / length);
-    expectNormal(fold.vertices[2], 0, 0, -1);
-    expectNormal(fold.vertices[3], 1, 0, 0);
-}
-
-TEST(ModelFile, NormalsThatCannotBeComputedStayZero)
-{
-    // A degenerate triangle, a vertex on no triangle, and a model with no triangles.
-    R3dFile file;
-    file.header(4, 1, 0, 0);
-    file.floats({0, 0, 0, 1, 1, 1, 2, 2, 2, 5, 5, 5});
-    file.indices({0, 1, 2});
-    const ModelData line = parse(file);
-    EXPECT_EQ(line.normals, ModelNormals::Computed);
-    for (const MeshVertex& v : line.vertices)
-        expectNormal(v, 0, 0, 0);
-
-    R3dFile points;
-    points.header(2, 0, 0, 0);
-    points.floats({0, 0, 0, 1, 1, 1});
-    const ModelData cloud = parse(points);
-    EXPECT_EQ(cloud.normals, ModelNormals::None);
-    EXPECT_TRUE(cloud.indices.empty());
-    expectNormal(cloud.vertices[1], 0, 0, 0);
 }
 
 TEST(ModelFile, ReservedFieldTrailingBytesAndTheSizeOfTheNormalFlagChangeNothing)
 {
     const ModelData plain = parse(squareModel());
+    EXPECT_EQ(plain.indices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
     expectSameModel(plain, parse(squareModel(-123456)));
     expectSameModel(plain, parse(squareModel(INT_MAX)));
 
@@ -201,7 +138,7 @@ TEST(ModelFile, EveryTruncationOfAValidFileIsRefused)
     EXPECT_FALSE(parseModel(nullptr, 0, model));
 }
 
-TEST(ModelFile, NegativeAndOversizedCountsAreRefusedBeforeAnyAllocation)
+TEST(ModelFile, CountsAndIndicesItCannotTrustAreRefusedBeforeAnyAllocation)
 {
     const int32_t huge = INT_MAX;
     const int32_t counts[][4] = {
@@ -216,20 +153,11 @@ TEST(ModelFile, NegativeAndOversizedCountsAreRefusedBeforeAnyAllocation)
         expectRefused(file.bytes, "counts " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " +
                                       std::to_string(c[2]) + " " + std::to_string(c[3]));
     }
-}
-
-TEST(ModelFile, IndicesNotBelowTheVertexCountAreRefused)
-{
+    // Indices not below the vertex count, and triangles over no vertices at all.
     for (uint32_t bad : {3u, 4u, 0x80000000u, 0xFFFFFFFFu}) {
         R3dFile file;
-        file.header(3, 2, 0, 0);
-        file.floats({0, 0, 0, 0, 1, 0, 1, 0, 0});
-        file.indices({0, 1, 2, 2, bad, 0});
+        file.header(3, 2, 0, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0}).indices({0, 1, 2, 2, bad, 0});
         expectRefused(file.bytes, "index " + std::to_string(bad));
     }
-    // Triangles over no vertices at all.
-    R3dFile empty;
-    empty.header(0, 1, 0, 0);
-    empty.indices({0, 0, 0});
-    expectRefused(empty.bytes, "triangle without vertices");
+    expectRefused(R3dFile().header(0, 1, 0, 0).indices({0, 0, 0}).bytes, "triangle without vertices");
 }
