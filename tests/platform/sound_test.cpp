@@ -145,6 +145,33 @@ TEST_F(Sound, RenderingIsSampleExactWhateverTheChunking)
     EXPECT_EQ(parts, whole);
 }
 
+// The library mixes linearly unless the load flags ask for no interpolation or for sinc;
+// each choice must match libopenmpt rendering the module with that filter itself.
+TEST_F(Sound, SamplesAreInterpolatedAsTheLoadFlagsAsk)
+{
+    const std::vector<uint8_t> bytes = makeTestModule();
+    const size_t frames = framesFor(1.0);
+    std::vector<std::vector<int16_t>> renders;
+    for (auto [flags, taps] : {std::pair<DWORD, int>{0, 2}, {BASS_MUSIC_NONINTER, 1}, {BASS_MUSIC_SINCINTER, 8}}) {
+        basshost::resetForTest();
+        basshost::useOfflineSink(rate);
+        BASS_MusicPlay(startMusic(flags));
+        renders.push_back(render(frames));
+
+        std::ostringstream log;
+        openmpt::module reference(bytes, log, {{"play.at_end", "stop"}});
+        reference.set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, taps);
+        std::vector<float> expected(frames * 2);
+        ASSERT_EQ(reference.read_interleaved_stereo(rate, frames, expected.data()), frames);
+        int worst = 0;
+        for (size_t i = 0; i < expected.size(); ++i)
+            worst = std::max(worst, std::abs(renders.back()[i] - static_cast<int>(std::lround(expected[i] * 32767.0f))));
+        EXPECT_LE(worst, 1) << "flags " << flags;
+    }
+    EXPECT_NE(renders[0], renders[1]);
+    EXPECT_NE(renders[0], renders[2]);
+}
+
 TEST_F(Sound, InitFailsLikeAMachineWithoutOutput)
 {
     basshost::failNextInit(true);

@@ -162,7 +162,7 @@ HMUSIC BASS_MusicLoad(BOOL mem, void* file, DWORD offset, DWORD length, DWORD fl
                     : readModuleFile(static_cast<const char*>(file), offset, length, bytes);
     if (!read)
         return 0;
-    HMUSIC music = mixer().load(bytes, (flags & BASS_MUSIC_LOOP) != 0);
+    HMUSIC music = mixer().load(bytes, flags);
     if (music == 0)
         return fail(BASS_ERROR_FILEFORM);
     succeed();

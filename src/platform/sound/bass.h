@@ -8,6 +8,8 @@ typedef DWORD HMUSIC;
 
 #define BASS_OK 0
 #define BASS_MUSIC_LOOP 4      // loop the module forever
+#define BASS_MUSIC_NONINTER 0x10000   // mix samples without interpolation
+#define BASS_MUSIC_SINCINTER 0x800000 // mix samples with sinc interpolation (else linear)
 #define BASS_DEVICE_DEFAULT -1 // the default output device
 
 // Error codes reported by BASS_ErrorGetCode.

@@ -24,19 +24,29 @@ namespace {
 
 constexpr size_t chunkFrames = 512;
 
+// The sound library mixes a module's samples with linear interpolation unless its flags
+// ask for none or for sinc; libopenmpt's own default is an 8-tap sinc.
+int interpolationTaps(DWORD flags)
+{
+    if (flags & BASS_MUSIC_NONINTER)
+        return 1;
+    return (flags & BASS_MUSIC_SINCINTER) ? 8 : 2;
+}
+
 } // namespace
 
 Mixer::Mixer() = default;
 Mixer::~Mixer() = default;
 
-HMUSIC Mixer::load(const std::vector<uint8_t>& bytes, bool loop)
+HMUSIC Mixer::load(const std::vector<uint8_t>& bytes, DWORD flags)
 {
     auto music = std::make_unique<Music>();
     try {
         // "stop" ends a module that does not loop exactly at its last row, no fade tail.
         std::map<std::string, std::string> ctls{{"play.at_end", "stop"}};
         music->module = std::make_unique<openmpt::module>(bytes, music->log, ctls);
-        music->module->set_repeat_count(loop ? -1 : 0);
+        music->module->set_repeat_count((flags & BASS_MUSIC_LOOP) ? -1 : 0);
+        music->module->set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, interpolationTaps(flags));
     } catch (const std::exception&) {
         return 0;
     }

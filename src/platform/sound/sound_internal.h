@@ -20,7 +20,8 @@ public:
     Mixer();
     ~Mixer();
     // Creates a module from a whole XM (or other tracker) file; 0 when it is not one.
-    HMUSIC load(const std::vector<uint8_t>& bytes, bool loop);
+    // `flags` are BASS_MusicLoad's: looping and the sample interpolation.
+    HMUSIC load(const std::vector<uint8_t>& bytes, DWORD flags);
     bool play(HMUSIC music);
     bool free(HMUSIC music);
     void stopAll();
