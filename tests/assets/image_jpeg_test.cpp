@@ -1,10 +1,9 @@
-// The JPEG reader: output formats, agreement with libjpeg and ImageMagick, progressive and
-// restart-marker files, and refusal of broken or cut-short data.
+// The JPEG reader: output formats, agreement with libjpeg on progressive and restart-marker
+// files, and refusal of cut-short or CMYK data.
 #include "image_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <csetjmp>
 #include <cstdio>
 
 #include <jpeglib.h>
@@ -94,9 +93,7 @@ TEST(JpegReader, ColourAndGreyscaleFilesDecodeAsLibjpegDecodesThem)
         {"jpeg-colour", {}},
         {"jpeg-grey", {.components = 1}},
         {"jpeg-progressive", {.progressive = true}},
-        {"jpeg-grey-progressive", {.components = 1, .progressive = true}},
         {"jpeg-restart", {.restartInterval = 1}},
-        {"jpeg-progressive-restart", {.progressive = true, .restartInterval = 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,43 +111,10 @@ TEST(JpegReader, ColourAndGreyscaleFilesDecodeAsLibjpegDecodesThem)
     }
 }
 
-TEST(JpegReader, ImageMagickFilesMatchImageMagicksOwnDecoding)
-{
-    REQUIRE_CONVERT();
-    const std::string png = sourcePng("jpeg-source", makeTestPicture(45, 30, false), false);
-    struct Case {
-        const char* name;
-        const char* options;
-        D3DFORMAT format;
-    };
-    const Case cases[] = {
-        {"jpeg-im-baseline", "-quality 90", D3DFMT_X8R8G8B8},
-        {"jpeg-im-420", "-quality 75 -sampling-factor 2x2", D3DFMT_X8R8G8B8},
-        {"jpeg-im-progressive", "-interlace JPEG", D3DFMT_X8R8G8B8},
-        {"jpeg-im-grey", "-colorspace Gray", D3DFMT_L8},
-    };
-    for (const Case& c : cases) {
-        const std::string path = convertTo(png, c.options, "jpg", c.name);
-        // ImageMagick picks its own IDCT, so the two may round differently by a step or two.
-        const Bytes file = readFileBytes(path);
-        expectDecodes(readJpeg, file, c.format, convertToRgba(path, 45, 30), 3, c.name);
-    }
-}
-
-TEST(JpegReader, CutShortDamagedOrCmykDataIsRefused)
+TEST(JpegReader, CutShortOrCmykDataIsRefused)
 {
     const Rgba picture = makeTestPicture(24, 16, false);
-    for (const Bytes& file : {encodeJpeg(picture, {}), encodeJpeg(picture, {.progressive = true}),
-                              encodeJpeg(picture, {.components = 1, .restartInterval = 1})})
-        expectCutsRefused(readJpeg, file, file.size(), "jpeg");
+    const Bytes file = encodeJpeg(picture, {.restartInterval = 1});
+    expectCutsRefused(readJpeg, file, file.size(), "jpeg");
     expectRefused(readJpeg, encodeJpeg(picture, {.components = 4}), "CMYK");
-    // A frame header claiming zero lines.
-    Bytes damaged = encodeJpeg(picture, {});
-    for (size_t i = 2; i + 9 < damaged.size(); ++i) {
-        if (damaged[i] == 0xFF && damaged[i + 1] == 0xC0) { // SOF0: length, precision, height, width
-            damaged[i + 5] = damaged[i + 6] = 0;
-            break;
-        }
-    }
-    expectRefused(readJpeg, damaged, "no lines");
 }

@@ -26,8 +26,6 @@ struct Rgba {
 // `withAlpha` the alpha varies too, otherwise it is 255.
 Rgba makeTestPicture(UINT width, UINT height, bool withAlpha);
 
-// The same picture flipped top to bottom.
-Rgba upsideDown(const Rgba& picture);
 // The picture with alpha 255 throughout.
 Rgba opaqueOf(const Rgba& picture);
 // The picture opaque, its channels rounded down to multiples of 51: few enough colours for a
@@ -112,6 +110,6 @@ void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow,
 
 // Compares two pictures channel by channel within `tolerance`. On a mismatch it writes the
 // actual and expected pictures next to the build, naming them after `name`, and describes the
-// first differing pixel.
+// first differing channel.
 ::testing::AssertionResult picturesMatch(const Rgba& actual, const Rgba& expected, int tolerance,
                                          const std::string& name);
