@@ -1,7 +1,8 @@
 // The whole show headless on the virtual clock at steady frame rates: every scene's
 // length, settings and timeline, read from the device calls of each frame. Each scene
 // is one table of what every frame shows, what ramps by the frame time and what is
-// counted out in millisecond steps.
+// counted out in millisecond steps. Where things stand within a frame (the swarm's
+// places, the title's copies, the text rows) the golden frames show.
 #include "scene_timeline.h"
 #include "scenes.h"
 #include "show_data.h"
@@ -62,60 +63,33 @@ double modelY(const RecordedFrame& f) { return f.meshes.empty() ? nan() : f.mesh
 // The second model stands 3 further back along the same fly-in.
 double modelZ(const RecordedFrame& f)
 {
-    return f.meshes.empty() ? nan() : f.meshes[0].world[14] - (f.meshes[0].texture0 == "texture05" ? 3.0 : 0.0);
+    return f.meshes.empty() ? nan() : f.meshes[0].world[14] - (f.meshes[0].model == "thingyMesh" ? 3.0 : 0.0);
 }
 
 // Opacity bytes are truncated and differ by the rounding of accumulated frame times.
 constexpr double FADE_SLACK = 3.0 / 255.0;
 
+// Which model each frame shows, and when; the textures and the order of the rectangles
+// the golden frames show.
 void titleFrame(const RecordedFrame& f)
 {
     ASSERT_EQ(f.meshes.size(), 3u);
-    for (const RecordedMesh& mesh : f.meshes) {
-        EXPECT_EQ(mesh.model, "knoduMesh");
-        EXPECT_EQ(mesh.texture0, "envi01Texture");
-        EXPECT_EQ(mesh.texture1, "texture02");
-    }
-    // The copies stand 0.4 above and 0.4 below the model: the bob is shared.
-    EXPECT_NEAR(f.meshes[1].world[13] - f.meshes[0].world[13], 0.4f, 1e-4);
-    EXPECT_NEAR(f.meshes[2].world[13] - f.meshes[0].world[13], -0.4f, 1e-4);
-    ASSERT_GE(f.quads.size(), 2u);
-    EXPECT_EQ(f.quads.front(), "logoTexture");
-    EXPECT_EQ(f.quads.back(), "fadeTexture");
+    EXPECT_EQ(f.meshes[0].model, "knoduMesh");
 }
 
 // A second model from 7 s to 8 s, a photograph over the fade from 12.5 s for 150 ms.
 void introFrame(const RecordedFrame& f)
 {
     ASSERT_EQ(f.meshes.size(), 1u);
-    const bool second = within(f, 7000, 8000), photograph = within(f, 12500, 12650);
-    EXPECT_EQ(f.meshes[0].model, second ? "thingyMesh" : "obuMesh");
-    EXPECT_EQ(f.meshes[0].texture0, second ? "texture05" : "texture06");
-    EXPECT_EQ(f.meshes[0].texture1, "texture02");
-    EXPECT_EQ(std::count(f.quads.begin(), f.quads.end(), "tarvok1Texture"), photograph ? 1 : 0);
-    EXPECT_EQ(f.quads.back() == "tarvok1Texture", photograph);
+    EXPECT_EQ(f.meshes[0].model, within(f, 7000, 8000) ? "thingyMesh" : "obuMesh");
+    EXPECT_EQ(f.quads.back() == "tarvok1Texture", within(f, 12500, 12650));
 }
 
-// The runs differ in textures, background, veil and caption.
 void swarmFrame(const RecordedFrame& f)
 {
-    const bool first = f.scene == 3;
-    EXPECT_EQ(f.swarmRunCount, first ? 1 : 2);
-    for (const RecordedMesh& copy : f.meshes) {
+    EXPECT_EQ(f.swarmRunCount, f.scene == 3 ? 1 : 2);
+    for (const RecordedMesh& copy : f.meshes)
         EXPECT_EQ(copy.model, "glimmoraMesh");
-        EXPECT_EQ(copy.texture0, first ? "texture01" : "texture06");
-        EXPECT_EQ(copy.texture1, first ? "texture07" : "envi02Texture");
-    }
-    // Background (second run only), veil, caption glyphs, picture, end fade.
-    std::vector<std::string> expected;
-    if (!first)
-        expected.push_back("envi02Texture");
-    expected.push_back("fadeTexture");
-    for (char c : f.glyphs)
-        expected.push_back(std::string("glyph:") + c);
-    expected.push_back("tarvok1Texture");
-    expected.push_back("fadeTexture");
-    EXPECT_EQ(f.quads, expected);
 }
 
 // A second model, further back, from 25 s to 30 s.
@@ -125,13 +99,6 @@ void closingFrame(const RecordedFrame& f)
     const bool second = within(f, 25000, 30000);
     EXPECT_EQ(f.meshes[0].model, second ? "thingyMesh" : "obuMesh");
     EXPECT_NEAR(f.meshes[0].world[14], second ? 3.0f : 0.0f, 1e-5);
-    EXPECT_EQ(f.meshes[0].texture0, "texture06");
-    EXPECT_EQ(f.meshes[0].texture1, "texture02");
-    EXPECT_NEAR(f.meshes[0].world[12], -0.1f, 1e-5);
-    EXPECT_NEAR(f.meshes[0].world[13], 0.0f, 1e-5);
-    ASSERT_GE(f.quads.size(), 2u);
-    EXPECT_EQ(f.quads.front(), "tarvok2Texture");
-    EXPECT_EQ(f.quads.back(), "fadeTexture");
 }
 
 SceneTimeline swarm(int position, const char* caption)
@@ -251,45 +218,6 @@ void checkScene(const SceneTimeline& scene, const ShowRun& run)
         checkCounter(counter, frames, run.periodMs());
 }
 
-// Undoes the swarm's turn to find the place a copy was put at: the copy's world is
-// RotX(a)RotY(b)RotZ(c) T(p) RotX(-a)RotY(-b)RotZ(-c) T(0, 0, distance), so its
-// fourth row is p RotX(-a)RotY(-b)RotZ(-c) + (0, 0, distance).
-std::array<double, 3> copyPlace(const RecordedMesh& copy, double spin)
-{
-    // Row vector times the transposed (inverse) rotations, last factor first.
-    std::array<double, 3> v = {copy.world[12], copy.world[13], copy.world[14] - 7.0};
-    auto rotate = [&v](int i, int j, double angle) { // v times the rotation by angle in the (i, j) plane
-        const double c = std::cos(angle), s = std::sin(angle);
-        const double a = v[i] * c - v[j] * s, b = v[i] * s + v[j] * c;
-        v[i] = a;
-        v[j] = b;
-    };
-    rotate(0, 1, 0.00676 * spin); // RotZ(-c)^T = RotZ(c)
-    rotate(2, 0, 0.0078 * spin);  // RotY(-b)^T = RotY(b)
-    rotate(1, 2, 0.003 * spin);   // RotX(-a)^T = RotX(a)
-    return v;
-}
-
-// The first run takes the generator's first 135 values, the second the next 135.
-void checkSwarmCopiesStandAtTheGeneratorsPlaces(const ShowRun& run)
-{
-    const std::pair<int, std::vector<std::array<double, 3>>> places[] = {
-        {3, {{-4.959, 3.467, 1.334}, {1.500, 4.169, 0.724}}}, {5, {{-1.570, -3.893, -4.809}}}};
-    for (const auto& [position, expected] : places) {
-        const auto frames = run.scene(position);
-        const auto frame = std::find_if(frames.begin(), frames.end(), [](auto f) { return f->meshes.size() >= 2; });
-        ASSERT_NE(frame, frames.end());
-        double spin = 0.0; // the swarm turns after drawing
-        for (int k = 1; k < (*frame)->frameInScene; ++k)
-            spin += frameDelta(k, run.framesPerSecond);
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const auto place = copyPlace((*frame)->meshes[i], spin);
-            for (int axis = 0; axis < 3; ++axis)
-                EXPECT_NEAR(place[axis], expected[i][axis], 2e-3) << "scene " << position << ", copy " << i;
-        }
-    }
-}
-
 } // namespace
 
 // One test per frame rate, each playing the whole show once; at 60 frames a second
@@ -304,7 +232,6 @@ TEST_P(WholeShow, EveryScenePlaysItsTimeline)
     ASSERT_EQ(run.frames.back().scene, 5);
     for (const SceneTimeline& scene : timelines())
         checkScene(scene, run);
-    checkSwarmCopiesStandAtTheGeneratorsPlaces(run);
     if (GetParam() == GOLDEN_FRAMES_PER_SECOND) {
         ASSERT_EQ(run.captures.size(), GOLDEN_MOMENTS.size());
         for (const GoldenMoment& moment : GOLDEN_MOMENTS)

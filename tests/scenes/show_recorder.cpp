@@ -136,8 +136,6 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
             const std::string name = named != textureNames.end() ? named->second : label;
             if (startsWith(args, "0,"))
                 texture0 = name;
-            else if (startsWith(args, "1,"))
-                texture1 = name;
         } else if (startsWith(call, "SetTransform(256,")) {
             world = parseMatrix(arguments(call).substr(4));
         } else if (startsWith(call, "SetTransform(3,")) {
@@ -157,8 +155,6 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
                         &mesh.triangleCount);
             const auto named = meshNames.find({mesh.vertexCount, mesh.triangleCount});
             mesh.model = named != meshNames.end() ? named->second : "?";
-            mesh.texture0 = texture0;
-            mesh.texture1 = texture1;
             mesh.world = world;
             frame.meshes.push_back(mesh);
         } else if (startsWith(call, "DrawPrimitive(")) {

@@ -1,6 +1,6 @@
 // Watches a headless show frame by frame and keeps, for every presented frame, what
 // the scenes drew: which scene it belongs to and at what scene time, the models drawn
-// with their textures and world transforms, the rectangles with their textures, the
+// with their world transforms, the rectangles with their textures, the
 // glyphs as text. The device's call record is summarised and emptied at each present,
 // so a whole show stays small in memory.
 #pragma once
@@ -16,7 +16,6 @@
 
 struct RecordedMesh {
     std::string model;              // the ShowState field whose counts match ("obuMesh"), or "?"
-    std::string texture0, texture1; // names of ShowState fields ("texture06"), "null", or a label
     int vertexCount = 0;
     int triangleCount = 0;
     std::array<float, 16> world{};  // row by row, as the device received it
@@ -65,7 +64,7 @@ private:
     int frameInScene = 0;
     DWORD sceneStart = 0;
     // Device state carried from frame to frame, as the device keeps it.
-    std::string texture0 = "null", texture1 = "null";
+    std::string texture0 = "null"; // a ShowState field's name ("texture06"), "null", or a label
     std::array<float, 16> world{};
     std::array<float, 16> projection{};
 };
