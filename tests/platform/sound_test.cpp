@@ -104,9 +104,8 @@ TEST_F(Sound, MusicSoundsOnceLoadedPlayedAndStartedUntilStoppedAndFreedAndStarts
 
 TEST_F(Sound, TheLoopFlagKeepsTheMusicGoingPastTheEndOfTheModule)
 {
-    HMUSIC music = startMusic(BASS_MUSIC_LOOP);
-    BASS_MusicPlay(music);
-    std::vector<int16_t> pcm = render(framesFor(3 * testModuleSeconds + 0.5));
+    BASS_MusicPlay(startMusic(BASS_MUSIC_LOOP));
+    const std::vector<int16_t> pcm = render(framesFor(3 * testModuleSeconds + 0.5));
     for (int pass = 0; pass < 3; ++pass) {
         size_t start = framesFor(pass * testModuleSeconds);
         EXPECT_GT(rms(pcm, start + 441, framesFor(1.0)), 1000.0) << "pass " << pass;
@@ -120,8 +119,7 @@ TEST_F(Sound, WithoutTheLoopFlagTheMusicEndsInSilenceAtTheSinksOwnRate)
     for (DWORD sinkRate : {rate, DWORD{48000}}) {
         basshost::resetForTest();
         basshost::useOfflineSink(sinkRate);
-        HMUSIC music = startMusic(0);
-        BASS_MusicPlay(music);
+        BASS_MusicPlay(startMusic(0));
         const std::vector<int16_t> pcm = render(static_cast<size_t>((testModuleSeconds + 1.0) * sinkRate));
         EXPECT_GT(rms(pcm, 0, sinkRate), 1000.0) << sinkRate;
         EXPECT_EQ(rms(pcm, static_cast<size_t>(testModuleSeconds * sinkRate), sinkRate), 0.0)
@@ -197,9 +195,6 @@ TEST_F(Sound, AnExplicitlyChosenSilentDriverPlaysThroughTheDevicePath)
     basshost::useDeviceOutput();
     HMUSIC music = startMusic(BASS_MUSIC_LOOP);
     EXPECT_TRUE(BASS_MusicPlay(music));
-    EXPECT_EQ(rms(render(100)), 0.0) << "the offline sink hears nothing of a device";
-    basshost::useOfflineSink(rate);
-    EXPECT_EQ(rms(render(100)), 0.0) << "choosing the sink takes effect at the next BASS_Init";
     EXPECT_TRUE(BASS_Stop());
     BASS_MusicFree(music);
     BASS_Free();

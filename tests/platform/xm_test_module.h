@@ -6,107 +6,79 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace platformtest {
-
-class XmBytes {
-public:
-    void u8(unsigned v) { bytes.push_back(static_cast<uint8_t>(v)); }
-    void u16(unsigned v)
-    {
-        u8(v & 0xFF);
-        u8(v >> 8);
-    }
-    void u32(uint32_t v)
-    {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    }
-    void text(const std::string& s, size_t width, char pad)
-    {
-        for (size_t i = 0; i < width; ++i)
-            u8(i < s.size() ? static_cast<uint8_t>(s[i]) : static_cast<uint8_t>(pad));
-    }
-    void zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
-    std::vector<uint8_t> bytes;
-};
 
 constexpr double testModuleSeconds = 1.92;
 constexpr double testModuleSilentFrom = 1.44; // the key-off row
 
 inline std::vector<uint8_t> makeTestModule()
 {
-    XmBytes out;
-    out.text("Extended Module: ", 17, ' ');
-    out.text("platform test", 20, ' ');
-    out.u8(0x1A);
-    out.text("tovira tests", 20, ' ');
-    out.u16(0x0104);
-    out.u32(276);
-    out.u16(1);   // song length
-    out.u16(0);   // restart position
-    out.u16(2);   // channels
-    out.u16(1);   // patterns
-    out.u16(1);   // instruments
-    out.u16(1);   // linear frequency table
-    out.u16(6);   // speed
-    out.u16(125); // BPM: 0.12 s per row
-    out.zeros(256); // order table: pattern 0
+    std::vector<uint8_t> out;
+    auto bytes = [&out](std::initializer_list<unsigned> values) {
+        for (unsigned v : values)
+            out.push_back(static_cast<uint8_t>(v));
+    };
+    auto words = [&bytes](std::initializer_list<unsigned> values) { // little-endian 16-bit
+        for (unsigned v : values)
+            bytes({v & 0xFF, v >> 8});
+    };
+    auto text = [&out](const std::string& s, size_t width, char pad) {
+        out.insert(out.end(), s.begin(), s.end());
+        out.insert(out.end(), width - s.size(), static_cast<uint8_t>(pad));
+    };
 
-    XmBytes data;
+    text("Extended Module: ", 17, ' ');
+    text("platform test", 20, ' ');
+    bytes({0x1A});
+    text("tovira tests", 20, ' ');
+    // Version, header size; song length, restart, channels, patterns, instruments, linear
+    // frequencies, speed 6 and 125 BPM (0.12 s a row); the order table plays pattern 0.
+    words({0x0104, 276, 0, 1, 0, 2, 1, 1, 1, 6, 125});
+    text("", 256, '\0');
+
+    // Packed cells: notes in rows 0, 4 and 8 (note, instrument 1, volume 64), the key-off
+    // in row 12, every other cell and channel 2 empty.
+    std::vector<uint8_t> cells;
     for (int row = 0; row < 16; ++row) {
-        int note = row == 0 ? 49 : row == 4 ? 53 : row == 8 ? 56 : row == 12 ? 97 : 0;
-        if (note == 0 || note == 97) {
-            data.u8(note ? 0x81 : 0x80); // key-off carries only its note
-            if (note)
-                data.u8(97);
-        } else {
-            data.u8(note); // raw cell: note, instrument, volume, effect, parameter
-            data.u8(1);
-            data.u8(0x50); // volume 64
-            data.u8(0);
-            data.u8(0);
-        }
-        data.u8(0x80); // channel 2 stays empty
+        const int note = row == 0 ? 49 : row == 4 ? 53 : row == 8 ? 56 : 0;
+        if (note)
+            cells.insert(cells.end(), {static_cast<uint8_t>(note), 1, 0x50, 0, 0});
+        else if (row == 12)
+            cells.insert(cells.end(), {0x81, 97});
+        else
+            cells.push_back(0x80);
+        cells.push_back(0x80);
     }
-    out.u32(9);
-    out.u8(0);
-    out.u16(16);
-    out.u16(static_cast<unsigned>(data.bytes.size()));
-    out.bytes.insert(out.bytes.end(), data.bytes.begin(), data.bytes.end());
+    words({9, 0});
+    bytes({0});
+    words({16, static_cast<unsigned>(cells.size())});
+    out.insert(out.end(), cells.begin(), cells.end());
 
-    const int frames = 256; // four periods of 64 frames
-    out.u32(263);
-    out.text("sine", 22, '\0');
-    out.u8(0);
-    out.u16(1);
-    out.u32(40);
-    out.zeros(96 + 48 + 48); // keymap, envelopes
-    out.zeros(2 + 3 + 3);   // point counts, sustain and loop points
-    out.zeros(2 + 4);       // envelope types off, no auto-vibrato
-    out.u16(0);             // fadeout
-    out.zeros(22);
+    // The instrument: header size 263, no envelopes, one sample with a 40-byte header.
+    const unsigned frames = 256; // four periods of 64 frames
+    words({263, 0});
+    text("sine", 22, '\0');
+    bytes({0});
+    words({1, 40, 0});
+    text("", 96 + 48 + 48 + 2 + 3 + 3 + 2 + 4, '\0'); // keymap, envelopes and their points, no vibrato
+    words({0});                                       // fadeout
+    text("", 22, '\0');
 
-    out.u32(frames * 2);
-    out.u32(0);
-    out.u32(frames * 2); // loop the whole sample
-    out.u8(64);
-    out.u8(0);
-    out.u8(0x11); // forward loop, 16-bit
-    out.u8(128);
-    out.u8(12); // an octave up
-    out.u8(0);
-    out.text("sine", 22, '\0');
-
+    // The sample loops whole: 16-bit, forward loop, volume 64, centred, an octave up.
+    words({frames * 2, 0, 0, 0, frames * 2, 0});
+    bytes({64, 0, 0x11, 128, 12, 0});
+    text("sine", 22, '\0');
     int16_t previous = 0;
-    for (int i = 0; i < frames; ++i) {
-        auto value = static_cast<int16_t>(std::lround(30000.0 * std::sin(2.0 * M_PI * i / 64.0)));
-        out.u16(static_cast<uint16_t>(value - previous));
+    for (unsigned i = 0; i < frames; ++i) { // stored as deltas
+        const auto value = static_cast<int16_t>(std::lround(30000.0 * std::sin(2.0 * M_PI * i / 64.0)));
+        words({static_cast<uint16_t>(value - previous)});
         previous = value;
     }
-    return out.bytes;
+    return out;
 }
 
 } // namespace platformtest
