@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,25 +97,17 @@ public:
     EnvironmentOverride(const char* name, const char* value)
         : name_(name)
     {
-        const char* previous = std::getenv(name);
-        hadValue_ = previous != nullptr;
-        previous_ = previous ? previous : "";
+        if (const char* previous = std::getenv(name))
+            previous_ = previous;
         ::setenv(name, value, 1);
     }
-    ~EnvironmentOverride()
-    {
-        if (hadValue_)
-            ::setenv(name_.c_str(), previous_.c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
-    }
+    ~EnvironmentOverride() { previous_ ? ::setenv(name_.c_str(), previous_->c_str(), 1) : ::unsetenv(name_.c_str()); }
     EnvironmentOverride(const EnvironmentOverride&) = delete;
     EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
 
 private:
     std::string name_;
-    std::string previous_;
-    bool hadValue_ = false;
+    std::optional<std::string> previous_;
 };
 
 // A fresh directory, current for the lifetime of the object.

@@ -36,24 +36,13 @@ std::string readThroughMapping(const char* path)
     return bytes;
 }
 
-std::string binaryContent()
-{
-    std::string bytes;
-    for (int i = 0; i < 1000; ++i)
-        bytes.push_back(static_cast<char>(i * 7));
-    return bytes;
-}
-
 } // namespace
 
 TEST_F(FileMapping, MapsAFileReachedThroughABackslashPathWhateverTheCase)
 {
-    scratch.write("data/feidi.tga", binaryContent());
-    EXPECT_EQ(readThroughMapping("data\\feidi.tga"), binaryContent());
-    EXPECT_EQ(readThroughMapping("data/feidi.tga"), binaryContent());
-    scratch.write("data/Logo.JPG", "abc");
-    EXPECT_EQ(readThroughMapping("DATA\\logo.jpg"), "abc");
-    EXPECT_EQ(win32host::hostPath("Data\\LOGO.jpg"), "data/Logo.JPG");
+    const std::string bytes("a\0\xFF\n\r", 5);
+    scratch.write("data/Logo.JPG", bytes);
+    EXPECT_EQ(readThroughMapping("DATA\\logo.jpg"), bytes);
     EXPECT_EQ(win32host::hostPath("data\\missing.tga"), "data/missing.tga");
 }
 
@@ -77,7 +66,6 @@ TEST_F(FileMapping, MissingFilesFoldersAndEmptyFilesFailWithTheirErrors)
     scratch.write("data/other", "");
     EXPECT_EQ(openForReading("data\\pork.xm"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(openForReading(""), INVALID_HANDLE_VALUE);
     EXPECT_EQ(openForReading(nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(openForReading("data"), INVALID_HANDLE_VALUE) << "a folder is not a file";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -113,7 +101,6 @@ TEST_F(FileMapping, BadHandlesAreRefusedWithoutHarm)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     char local = 0;
     EXPECT_FALSE(UnmapViewOfFile(&local));
-    EXPECT_FALSE(UnmapViewOfFile(nullptr));
 }
 
 TEST_F(FileMapping, ViewsAreReadOnlyAndStayInsideTheMapping)
