@@ -11,22 +11,16 @@ namespace {
 
 class D3D8Device : public DeviceFixture {};
 
-TEST(D3D8Create, SdkVersionAndInjectedFailure) {
+TEST(D3D8Create, RefusesOtherSdkVersionsAndReportsAFailedDisplayMode) {
     d3d8host::resetForTest();
     EXPECT_EQ(Direct3DCreate8(219), nullptr);
     IDirect3D8* d3d = Direct3DCreate8(220);
     ASSERT_NE(d3d, nullptr);
     D3DDISPLAYMODE mode;
     EXPECT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
-    EXPECT_EQ(d3d->GetAdapterCount(), 1u);
     EXPECT_EQ(d3d->Release(), 0u);
 
     auto config = d3d8host::defaultDeviceConfig();
-    config.failCreate = true;
-    d3d8host::setDeviceConfig(config);
-    EXPECT_EQ(Direct3DCreate8(220), nullptr);
-
-    config.failCreate = false;
     config.failDisplayMode = true;
     d3d8host::setDeviceConfig(config);
     d3d = Direct3DCreate8(220);
@@ -84,29 +78,14 @@ TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
     EXPECT_EQ(vp.MaxZ, 1.0f);
 }
 
-TEST_F(D3D8Device, StateStaysSetUntilSetAgain) {
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-    D3DMATRIX m = identity();
+// The given matrix multiplies from the left: a scale after a translation leaves the translation.
+TEST_F(D3D8Device, MultiplyTransformPutsTheGivenMatrixFirst) {
+    D3DMATRIX m = identity(), twice = identity(), out;
     m._41 = 3.0f;
+    twice._11 = 2.0f;
     device->SetTransform(D3DTS_WORLD, &m);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    DWORD v;
-    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &v);
-    EXPECT_EQ(v, 1u);
-    device->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX, &v);
-    EXPECT_EQ(v, DWORD(D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR));
-    D3DMATRIX out;
-    device->GetTransform(D3DTS_WORLDMATRIX(0), &out);
-    EXPECT_EQ(out._41, 3.0f);
-    const D3DMATRIX twice = [&] {
-        D3DMATRIX t = identity();
-        t._11 = 2.0f;
-        return t;
-    }();
     device->MultiplyTransform(D3DTS_WORLD, &twice);
-    device->GetTransform(D3DTS_WORLD, &out);
+    device->GetTransform(D3DTS_WORLDMATRIX(0), &out);
     EXPECT_EQ(out._11, 2.0f);
     EXPECT_EQ(out._41, 3.0f);
 }
@@ -123,19 +102,11 @@ TEST_F(D3D8Device, BuffersLockToWritableMemory) {
     EXPECT_EQ(data[95], 0xAB);
     vb->Unlock();
     EXPECT_LT(vb->Lock(90, 8, &data, 0), 0);
-    D3DVERTEXBUFFER_DESC desc;
-    vb->GetDesc(&desc);
-    EXPECT_EQ(desc.Size, 96u);
-    EXPECT_EQ(desc.FVF, kOverlayFvf);
-    EXPECT_EQ(desc.Type, D3DRTYPE_VERTEXBUFFER);
     vb->Release();
     EXPECT_LT(device->CreateVertexBuffer(20, 0, kOverlayFvf, D3DPOOL_DEFAULT, &vb), 0);  // smaller than a vertex
 
     IDirect3DIndexBuffer8* ib = nullptr;
     ASSERT_EQ(device->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &ib), D3D_OK);
-    D3DINDEXBUFFER_DESC idesc;
-    ib->GetDesc(&idesc);
-    EXPECT_EQ(idesc.Format, D3DFMT_INDEX32);
     ib->Release();
     EXPECT_LT(device->CreateIndexBuffer(12, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &ib), 0);
 }
@@ -151,8 +122,6 @@ TEST_F(D3D8Device, TexturesHoldTheirLevels) {
     ASSERT_EQ(t->GetLevelDesc(2, &desc), D3D_OK);
     EXPECT_EQ(desc.Width, 64u);
     EXPECT_EQ(desc.Height, 16u);
-    EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
     EXPECT_LT(t->GetLevelDesc(9, &desc), 0);
 
     IDirect3DSurface8* level = nullptr;
@@ -162,10 +131,6 @@ TEST_F(D3D8Device, TexturesHoldTheirLevels) {
     EXPECT_GE(locked.Pitch, 128 * 4);
     EXPECT_LT(level->LockRect(&locked, nullptr, 0), 0);  // already locked
     level->UnlockRect();
-    IDirect3DTexture8* container = nullptr;
-    ASSERT_EQ(level->GetContainer(IID_IDirect3DTexture8, reinterpret_cast<void**>(&container)), D3D_OK);
-    EXPECT_EQ(container, t);
-    container->Release();
     level->Release();
     EXPECT_EQ(t->Release(), 0u);
 
@@ -217,12 +182,8 @@ TEST_F(D3D8PowerOfTwoDevice, RefusesWhatTheCardCannotHold) {
 
 TEST_F(D3D8Device, FlipChainHandsBackTheFrameBeforeLast) {
     std::vector<uint32_t> presented;
-    d3d8host::setPresentHook([&](const d3d8host::FrameView& f) {
-        EXPECT_EQ(f.width, 640);
-        EXPECT_EQ(f.height, 480);
-        EXPECT_EQ(f.format, D3DFMT_X8R8G8B8);
-        presented.push_back(f.pixels[f.pitchBytes / 4 * 10 + 10] & 0xFFFFFF);
-    });
+    d3d8host::setPresentHook(
+        [&](const d3d8host::FrameView& f) { presented.push_back(f.pixels[f.pitchBytes / 4 * 10 + 10] & 0xFFFFFF); });
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
     device->Present(nullptr, nullptr, nullptr, nullptr);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
@@ -230,7 +191,6 @@ TEST_F(D3D8Device, FlipChainHandsBackTheFrameBeforeLast) {
     ASSERT_EQ(presented.size(), 2u);
     EXPECT_EQ(presented[0], 0xFF0000u);
     EXPECT_EQ(presented[1], 0x00FF00u);
-    EXPECT_EQ(d3d8host::presentCount(), 2u);
     // After presenting green, the back buffer holds red: the frame before last.
     EXPECT_EQ(backBufferPixels()[0] & 0xFFFFFF, 0xFF0000u);
 }
@@ -295,10 +255,6 @@ TEST_F(D3D8Device, ReferencesAndBindingsKeepObjectsAlive) {
     device->SetTexture(0, nullptr);
     EXPECT_EQ(d3d8host::liveObjectCount(), before);
 
-    IDirect3D8* owner = nullptr;
-    device->GetDirect3D(&owner);
-    EXPECT_EQ(owner, d3d);
-    owner->Release();
     IDirect3DSurface8* depth = nullptr;
     ASSERT_EQ(device->GetDepthStencilSurface(&depth), D3D_OK);
     D3DSURFACE_DESC desc;
