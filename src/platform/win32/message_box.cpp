@@ -8,7 +8,6 @@
 namespace {
 
 std::vector<win32host::ShownMessageBox> shown;
-int chosenResult = 0;
 
 int defaultButton(UINT type)
 {
@@ -32,7 +31,6 @@ namespace win32host::detail {
 void resetMessageBoxes()
 {
     shown.clear();
-    chosenResult = 0;
 }
 
 } // namespace win32host::detail
@@ -40,11 +38,6 @@ void resetMessageBoxes()
 const std::vector<win32host::ShownMessageBox>& win32host::shownMessageBoxes()
 {
     return shown;
-}
-
-void win32host::setMessageBoxResult(int result)
-{
-    chosenResult = result;
 }
 
 int WINAPI MessageBoxA(HWND parent, LPCSTR text, LPCSTR caption, UINT type)
@@ -55,7 +48,7 @@ int WINAPI MessageBoxA(HWND parent, LPCSTR text, LPCSTR caption, UINT type)
     std::string captionString = caption ? caption : "Error";
     std::fprintf(stderr, "[%s] %s\n", captionString.c_str(), textString.c_str());
 
-    int result = chosenResult ? chosenResult : defaultButton(type);
+    int result = defaultButton(type);
     if (currentBackend() == Backend::Desktop) {
         detail::Window* w = detail::findWindow(parent);
         result = defaultButton(type);

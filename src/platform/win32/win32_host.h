@@ -38,7 +38,8 @@ bool usingVirtualClock();
 // window), exactly as the desktop backend queues keyboard and mouse input.
 void postInput(UINT message, WPARAM wParam, LPARAM lParam);
 
-// Every MessageBoxA call, in order, with the button the user (or the test) chose.
+// Every MessageBoxA call, in order, with the button chosen: the user's on the desktop,
+// headless the box's first (IDOK for MB_OK and MB_OKCANCEL, IDYES for MB_YESNO).
 struct ShownMessageBox {
     HWND parent;
     std::string text, caption;
@@ -46,9 +47,6 @@ struct ShownMessageBox {
     int result;
 };
 const std::vector<ShownMessageBox>& shownMessageBoxes();
-// The result headless message boxes return from now on; 0 restores the default
-// (the first button of the box: IDOK for MB_OK and MB_OKCANCEL, IDYES for MB_YESNO).
-void setMessageBoxResult(int result);
 
 // Shows an X8R8G8B8 frame in the window: on the desktop it fills the full-screen SDL
 // window letter-boxed with its aspect kept, waiting for vertical retrace; headless it
