@@ -31,10 +31,10 @@ std::string written(const std::string& name, const Bytes& bytes)
 }
 
 // A picture made by ImageMagick's convert, or empty when convert is missing.
-std::string converted(const std::string& name, const std::string& convertArguments, const std::string& format = "")
+std::string converted(const std::string& name, const std::string& convertArguments)
 {
     const std::string path = scratch(name);
-    return std::system(("convert " + convertArguments + " '" + format + path + "'").c_str()) == 0 ? path : "";
+    return std::system(("convert " + convertArguments + " '" + path + "'").c_str()) == 0 ? path : "";
 }
 
 ToolRun inspect(const std::string& arguments)
@@ -77,13 +77,6 @@ TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "format=R8G8B8 width=3 height=2 pitch=9 levels=1 sha256=" + sha256sumOf(rows) + "\n");
     EXPECT_EQ(run.err, "");
-
-    const std::string dds = converted("chain.dds", "-size 64x32 gradient:red-blue -define dds:compression=dxt1", "dds:");
-    if (dds.empty())
-        GTEST_SKIP() << "ImageMagick's convert is not installed";
-    // 64×32 down to 1×1; DXT1 rows are rows of 4×4 blocks, 8 bytes each.
-    const std::string line = inspect("image '" + dds + "'").out;
-    EXPECT_EQ(line.substr(0, line.find(" sha256=")), "format=DXT1 width=64 height=32 pitch=128 levels=7");
 }
 
 TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
@@ -145,14 +138,8 @@ TEST(Inspect, RefusedOrMissingFilesExitNonZeroWithTheReasonOnStandardError)
 
     Bytes truncated = squareModel().bytes;
     truncated.pop_back();
+    // The model reader's own reason, whichever it is (its tests cover them all).
     expectRefused("model", written("truncated.r3d", truncated), "counts need 172 bytes but the file has 171");
-    R3dFile negative;
-    negative.header(4, -2, 0, 0).floats({0, 0, 0});
-    expectRefused("model", written("negative.r3d", negative.bytes), "negative triangle count");
-    R3dFile badIndex;
-    badIndex.header(3, 1, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 3, 1});
-    expectRefused("model", written("badindex.r3d", badIndex.bytes),
-                  "index 3 of triangle 0 is not below the vertex count 3");
 
     for (const char* arguments : {"", "image", "nonsense x"})
         EXPECT_NE(inspect(arguments).status, 0) << arguments;
