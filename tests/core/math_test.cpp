@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr float PI = 3.14159265358979f;
-
 struct Row {
     float v[4];
 };
@@ -56,27 +54,12 @@ TEST(MatrixMultiply, AliasedOutputGivesTheProductOfTheInputsAsTheyWere)
     EXPECT_EQ(std::memcmp(&aliasRight, &separate, sizeof(Matrix)), 0);
 }
 
-TEST(MatrixElementary, RotationsAndTranslationMoveRowVectorsAndTheLeftFactorActsFirst)
+// The show's camera, rotations, projection and overlay transforms on its own inputs show in the
+// scene tests' golden frames; here the inputs it never gives.
+TEST(MatrixLookAt, DegenerateInputsGiveZeroAxes)
 {
-    Matrix m, rotate, move;
-    expectRow(transform({{1, 0, 0, 1}}, *matrixRotationZ(&m, PI / 2)), 0, 1, 0, 1);
-    expectRow(transform({{0, 1, 0, 1}}, *matrixRotationX(&m, PI / 2)), 0, 0, 1, 1);
-    expectRow(transform({{0, 0, 1, 1}}, *matrixRotationY(&m, PI / 2)), 1, 0, 0, 1);
-    expectRow(transform({{0, 0, 0, 1}}, *matrixTranslation(&m, 1, 2, 3)), 1, 2, 3, 1);
-    matrixMultiply(&m, matrixRotationZ(&rotate, PI / 2), matrixTranslation(&move, 10, 0, 0));
-    expectRow(transform({{1, 0, 0, 1}}, m), 10, 1, 0, 1);
-}
-
-TEST(MatrixLookAt, CameraOnNegativeZLookingAtOriginIsATranslationAndDegenerateInputsGiveZeroAxes)
-{
-    const Vector3 eye{0, 0, -1}, at{0, 0, 0}, up{0, 1, 0};
-    Matrix m, expected;
-    matrixLookAtLH(&m, &eye, &at, &up);
-    matrixTranslation(&expected, 0, 0, 1);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(m.m[i / 4][i % 4], expected.m[i / 4][i % 4]) << i; // -0 equals 0 here
-
-    const Vector3 somewhere{1, 2, 3};
+    const Vector3 at{0, 0, 0}, up{0, 1, 0}, somewhere{1, 2, 3};
+    Matrix m;
     matrixLookAtLH(&m, &somewhere, &somewhere, &up);
     for (int i = 0; i < 15; ++i)
         EXPECT_EQ(m.m[i / 4][i % 4], 0.0f) << i;
@@ -90,19 +73,10 @@ TEST(MatrixLookAt, CameraOnNegativeZLookingAtOriginIsATranslationAndDegenerateIn
     }
 }
 
-// A right angle of view puts the near plane's corner (1, 1, 1) on the view's corner at depth
-// 0 and the far plane at depth 1; the screen range maps its corners with y flipped.
-TEST(MatrixProjection, PerspectiveAndOrthoMapTheirVolumeOntoTheView)
+// An off-centre box with y up and a depth range away from zero maps its corners onto the view's.
+TEST(MatrixProjection, OrthoMapsAnyBoxOntoTheView)
 {
     Matrix m;
-    matrixPerspectiveFovLH(&m, PI / 2, 1, 1, 2);
-    expectRow(transform({{1, 1, 1, 1}}, m), 1, 1, 0, 1);
-    const Row farPoint = transform({{0, 0, 2, 1}}, m);
-    EXPECT_FLOAT_EQ(farPoint.v[2] / farPoint.v[3], 1.0f);
-
-    matrixOrthoOffCenterLH(&m, 0, 640, 480, 0, 0, 1);
-    expectRow(transform({{0, 0, 0, 1}}, m), -1, 1, 0, 1);
-    expectRow(transform({{640, 480, 1, 1}}, m), 1, -1, 1, 1);
     matrixOrthoOffCenterLH(&m, -2, 6, -1, 3, 0.5f, 4.5f);
     expectRow(transform({{-2, -1, 0.5f, 1}}, m), -1, -1, 0, 1);
     expectRow(transform({{6, 3, 4.5f, 1}}, m), 1, 1, 1, 1);
