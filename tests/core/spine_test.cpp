@@ -13,9 +13,9 @@ constexpr uint64_t FULL_SHOW_FRAMES = 480 + 1440 + 870 + 3660 + 870;
 
 } // namespace
 
-// How input ends the scenes is checked through the running show below; here what the
-// procedure answers, and that each stop shows the cursor again and posts the quit message.
-TEST(WindowProcedure, StoppingInputShowsTheCursorAndPostsQuitOtherInputIsSwallowedOrDefault)
+// How input ends the scenes, and that other keys and buttons do not, is checked through the
+// running show below; here that each stop shows the cursor again and posts the quit message.
+TEST(WindowProcedure, StoppingInputClearsTheFlagShowsTheCursorAndPostsQuit)
 {
     ShowHarness harness;
     WNDCLASSEXA windowClass = {};
@@ -25,10 +25,6 @@ TEST(WindowProcedure, StoppingInputShowsTheCursorAndPostsQuitOtherInputIsSwallow
     RegisterClassExA(&windowClass);
     HWND window = CreateWindowExA(0, "procedure test", "t", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-
-    EXPECT_EQ(windowProc(window, WM_KEYDOWN, 'A', 0), 0);
-    for (UINT button : {WM_RBUTTONDOWN, WM_MBUTTONDOWN})
-        EXPECT_EQ(windowProc(window, button, 0, 0), DefWindowProcA(window, button, 0, 0));
     for (const auto& [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, VK_ESCAPE}, {WM_LBUTTONDOWN, 0}, {WM_CLOSE, 0}}) {
         showState.runningFlag = 1;
         const int cursorBefore = win32host::cursorDisplayCount();
@@ -94,24 +90,19 @@ TEST(ShowSequence, StoppingInputEndsTheRunningSceneAndEachLaterSceneFlashesOneFr
     }
 }
 
-TEST(ShowSequence, QuitMessageEndsASceneBeforeItClearsOrDraws)
+// The quit ends only scene 1, before it clears again (every frame clears once); nothing
+// clears runningFlag, so the rest plays in full.
+TEST(ShowSequence, QuitMessageEndsOnlyTheRunningSceneBeforeItClearsAgain)
 {
     ShowHarness harness;
     harness.atFrame(5, [] { PostQuitMessage(0); });
     EXPECT_EQ(harness.runShow(), 1);
-    // The quit ends only scene 1; nothing clears runningFlag, so the rest plays in full.
     const std::vector<std::string> calls = harness.calls();
-    auto fifthPresent = calls.begin();
-    for (int seen = 0; fifthPresent != calls.end(); ++fifthPresent)
-        if (*fifthPresent == "Present" && ++seen == 5)
-            break;
-    ASSERT_NE(fifthPresent, calls.end());
-    // Scene 2 starts with its stage states: no Clear of scene 1 came in between.
-    auto next = std::find_if(fifthPresent + 1, calls.end(),
-                             [](const std::string& c) { return c.rfind("Clear", 0) == 0 || c.rfind("SetTextureStageState(1,11", 0) == 0; });
-    ASSERT_NE(next, calls.end());
-    EXPECT_EQ(next->rfind("SetTextureStageState(1,11", 0), 0u) << *next;
-    EXPECT_GE(harness.presents(), FULL_SHOW_FRAMES - 480);
+    EXPECT_EQ(static_cast<uint64_t>(std::count_if(calls.begin(), calls.end(),
+                                                  [](const std::string& c) { return c.rfind("Clear", 0) == 0; })),
+              harness.presents());
+    EXPECT_GE(harness.presents(), FULL_SHOW_FRAMES - 480 + 5);
+    EXPECT_LE(harness.presents(), FULL_SHOW_FRAMES - 480 + 5 + 5);
 }
 
 // No sound device: the sound library's message, exit 0. No Direct3D: exit 0 silently.
