@@ -20,7 +20,6 @@ public:
     void clearToBlack();
     // Presents and returns the presented frame's pixels (X8R8G8B8, 640 per row).
     const std::vector<uint32_t>& present();
-    uint32_t pixel(int x, int y) const { return frame[static_cast<size_t>(y) * 640 + x]; }
 
     // A texture of one colour, owned by the fixture.
     IDirect3DTexture8* solidTexture(uint32_t argb);
