@@ -123,30 +123,6 @@ TEST(MusicInstruments, SoundTheSameOnEveryMachine) {
     EXPECT_FALSE(synthesiseInstrument("kazoo", &unknown));
 }
 
-// A tied note holds without a new strike; the echo repeats it two rows later at half volume and
-// keys off after it; a struck note carries its channel's panning.
-TEST(MusicText, TiesEchoesAndPanningFollowTheNotation) {
-    const char* song = "tempo 120 6\nchannels lead echo pad:2\npan pad 64 192\nlegato pad\necho echo lead 2 50\n"
-                       "instrument lead 40 128\ninstrument pad 32 128\nclip tune lead C-5 . . off\n"
-                       "clip chord pad C-4,E-4 . C-4,G-4 .\npattern p 8\n  lead tune\n  pad chord*2\norder p\n";
-    XmModule m;
-    std::string error;
-    ASSERT_TRUE(buildMusicModule(song, &m, &error)) << error;
-    ASSERT_EQ(m.channels, 4);
-    const auto cell = [&](int row, int column) { return m.patterns.at(m.orders.at(0)).cells.at(std::size_t(row * 4 + column)); };
-    EXPECT_EQ(cell(0, 0).note, 61);  // C-5
-    EXPECT_EQ(cell(3, 0).note, xmKeyOff);
-    EXPECT_EQ(cell(2, 1).note, 61);
-    EXPECT_EQ(cell(2, 1).volume, 0x10 + 20);  // half of the instrument's 40
-    EXPECT_EQ(cell(5, 1).note, xmKeyOff);
-    EXPECT_EQ(cell(0, 2).note, 49);  // C-4, held through both chords
-    EXPECT_EQ(cell(2, 2).note, 0);
-    EXPECT_EQ(cell(0, 2).effect, 8);
-    EXPECT_EQ(cell(0, 2).param, 64);
-    EXPECT_EQ(cell(2, 3).note, 56);  // G-4
-    EXPECT_EQ(cell(2, 3).param, 192);
-}
-
 TEST(MusicText, RefusesFaultyDescriptionsWithTheLine) {
     const std::string head = "tempo 120 6\nchannels a b\ninstrument lead 40 128\n";  // lines 1-3
     const std::vector<std::pair<std::string, std::string>> cases = {
