@@ -116,7 +116,16 @@ TEST_F(AssetSet, MissingOrUnreadableFilesShowOneBoxEachAndLeaveOnlyTheirFieldsEm
         ASSERT_NE(showState.*NAMED_MODELS[k].field, nullptr) << NAMED_MODELS[k].file;
         EXPECT_EQ((showState.*NAMED_MODELS[k].field)->vertexCount, k == 2 ? 0 : (k + 2) * (k + 2));
     }
+    startRecording();
     releaseAssets();
+    // The meshes' buffers go first, then the pictures and glyphs.
+    std::string order;
+    for (const std::string& call : callsStartingWith(recorded(), {"Release("})) {
+        const char kind = call.rfind("Release(tex", 0) == 0 ? 't' : 'b';
+        if (order.empty() || order.back() != kind)
+            order += kind;
+    }
+    EXPECT_EQ(order, "bt");
     EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
     expectAllFieldsEmpty();
 }
