@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <pixel_formats.h>
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,19 +94,6 @@ void writeFileBytes(const std::string& path, const Bytes& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void writePng(const std::string& path, const Rgba& picture, bool withAlpha)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = picture.width;
-    image.height = picture.height;
-    image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    std::vector<BYTE> samples;
-    for (size_t i = 0; i < picture.pixels.size(); i += 4)
-        samples.insert(samples.end(), picture.pixels.begin() + i, picture.pixels.begin() + i + (withAlpha ? 4 : 3));
-    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, samples.data(), 0, nullptr)) << image.message;
-}
-
 bool haveConvert()
 {
     static const bool found = std::system("convert -version > /dev/null 2>&1") == 0;
@@ -136,8 +122,10 @@ Rgba convertToRgba(const std::string& path, UINT width, UINT height)
 
 std::string sourcePng(const std::string& name, const Rgba& picture, bool withAlpha)
 {
-    const std::string path = scratchPath(name + ".png");
-    writePng(path, picture, withAlpha);
+    const std::string raw = scratchPath(name + ".rgba"), path = scratchPath(name + ".png");
+    writeFileBytes(raw, picture.pixels);
+    runConvert("-size " + std::to_string(picture.width) + "x" + std::to_string(picture.height) + " -depth 8 'rgba:" +
+               raw + "'" + (withAlpha ? "" : " -alpha off") + " 'png:" + path + "'");
     return path;
 }
 
@@ -253,8 +241,8 @@ void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow,
     if (mismatches == 0)
         return ::testing::AssertionSuccess();
     const std::string base = scratchPath(name);
-    writePng(base + ".actual.png", actual, true);
-    writePng(base + ".expected.png", expected, true);
+    writeFileBytes(base + ".actual.rgba", actual.pixels);
+    writeFileBytes(base + ".expected.rgba", expected.pixels);
     return ::testing::AssertionFailure() << name << ": " << mismatches << " channels differ by more than " << tolerance
-                                         << "; " << first << " (written to " << base << ".*.png)";
+                                         << "; " << first << " (written to " << base << ".*.rgba)";
 }

@@ -46,16 +46,13 @@ std::string scratchPath(const std::string& name);
 Bytes readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const Bytes& bytes);
 
-// Writes an 8-bit RGBA (or RGB when `withAlpha` is false) PNG through libpng.
-void writePng(const std::string& path, const Rgba& picture, bool withAlpha);
-
 // True when ImageMagick's convert is on the PATH.
 bool haveConvert();
 // Runs `convert <arguments>`; true on success.
 bool runConvert(const std::string& arguments);
 // Has ImageMagick decode `path` to 8-bit RGBA.
 Rgba convertToRgba(const std::string& path, UINT width, UINT height);
-// Writes `picture` as a scratch PNG named `name` and returns its path.
+// Has ImageMagick write `picture` (opaque unless `withAlpha`) as a scratch PNG named `name`; its path.
 std::string sourcePng(const std::string& name, const Rgba& picture, bool withAlpha);
 // Has ImageMagick write `source` with `options` as a `type` file named `name`.`type`; its path.
 std::string convertTo(const std::string& source, const std::string& options, const std::string& type,
@@ -109,7 +106,7 @@ void expectRefused(ImageReader read, const Bytes& bytes, const std::string& what
 void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow, const std::string& name);
 
 // Compares two pictures channel by channel within `tolerance`. On a mismatch it writes the
-// actual and expected pictures next to the build, naming them after `name`, and describes the
-// first differing channel.
+// actual and expected pictures as raw RGBA next to the build, naming them after `name`, and
+// describes the first differing channel.
 ::testing::AssertionResult picturesMatch(const Rgba& actual, const Rgba& expected, int tolerance,
                                          const std::string& name);
