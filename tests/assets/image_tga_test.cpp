@@ -147,17 +147,16 @@ TEST(TgaReader, DataRunningOutRefusesTheFile)
     expectCutsRefused(readTga, mapped, mapped.size(), "run-length colour-mapped");
 }
 
-// ImageMagick stores rows in its own memory order and only records the orientation, so each
-// picture is flipped first to come out right.
-TEST(TgaReader, EveryOrientationAndEncodingOfImageMagickFilesGivesTheSamePicture)
+// The right-to-left orientations, which hand-made files barely reach. ImageMagick stores rows
+// in its own memory order and only records the orientation, so each picture is flipped first.
+TEST(TgaReader, RightToLeftImageMagickFilesOfEveryKindAndEncodingGiveTheSamePicture)
 {
     REQUIRE_CONVERT();
     struct Orientation {
         const char* name;
         const char* flips; // ImageMagick operators that put rows in stored order
     };
-    const Orientation orientations[] = {
-        {"TopLeft", ""}, {"TopRight", "-flop"}, {"BottomLeft", "-flip"}, {"BottomRight", "-flip -flop"}};
+    const Orientation orientations[] = {{"TopRight", "-flop"}, {"BottomRight", "-flip -flop"}};
     const Rgba colour = makeTestPicture(29, 17, true);
     const Rgba fewColours = fewColoursOf(colour);
     Rgba grey = fewColours;
