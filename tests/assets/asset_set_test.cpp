@@ -54,9 +54,9 @@ void writeWholeDataSet()
 {
     const Bytes grey = makeTga({.width = 2, .height = 2}, {}, Bytes(2 * 2 * 3, 0x80));
     for (const NamedTexture& named : NAMED_TEXTURES)
-        ShowDeviceTest::writeFile(std::string("data/") + named.file, grey);
+        writeFileBytes(std::string("data/") + named.file, grey);
     for (const std::string& glyph : glyphNames())
-        ShowDeviceTest::writeFile("data/" + glyph, grey);
+        writeFileBytes("data/" + glyph, grey);
     for (int k = 0; k < 4; ++k)
         gridModel(k + 2).write(std::string("data/") + NAMED_MODELS[k].file);
 }
@@ -98,7 +98,7 @@ TEST_F(AssetSet, MissingOrUnreadableFilesShowOneBoxEachAndLeaveOnlyTheirFieldsEm
     std::remove("data/feidi.tga");
     std::remove("data/sq.tga");
     std::remove("data/obu.r3d");
-    writeFile("data/texture05.jpg", {'x', 'y', 'z'});
+    writeFileBytes("data/texture05.jpg", {'x', 'y', 'z'});
     loadAssets();
 
     EXPECT_EQ(shownBoxes(), (std::vector<Box>{{"Failed to load texture", "D3D Error"},

@@ -2,8 +2,8 @@
 // the bytes under test never come from the reader's own code.
 #pragma once
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,13 +19,7 @@ struct R3dFile {
             bytes.push_back(static_cast<uint8_t>(value >> shift));
         return *this;
     }
-    R3dFile& f32(float value)
-    {
-        uint32_t bits;
-        static_assert(sizeof(bits) == sizeof(value));
-        std::memcpy(&bits, &value, sizeof(bits));
-        return u32(bits);
-    }
+    R3dFile& f32(float value) { return u32(std::bit_cast<uint32_t>(value)); }
     R3dFile& header(int32_t vertices, int32_t triangles, int32_t hasNormals, int32_t texCoords,
                     int32_t reserved = 0)
     {

@@ -11,9 +11,7 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -57,8 +55,7 @@ struct ShowDeviceTest : ::testing::Test {
     void createShowDevice(const d3d8host::DeviceConfig& config = d3d8host::defaultDeviceConfig())
     {
         d3d8host::setDeviceConfig(config);
-        WNDCLASSEXA windowClass;
-        std::memset(&windowClass, 0, sizeof(windowClass));
+        WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof(windowClass);
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.lpszClassName = "D3D FRAMEWORK";
@@ -83,12 +80,6 @@ struct ShowDeviceTest : ::testing::Test {
         d3d8host::setCallRecording(true);
     }
     static std::vector<std::string> recorded() { return d3d8host::recordedCalls(); }
-
-    static void writeFile(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        std::ofstream out(name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
 };
 
 // Every recorded line that starts with one of the prefixes, in order.

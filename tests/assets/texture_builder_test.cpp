@@ -34,10 +34,10 @@ struct TextureBuilderTest : ShowDeviceTest {
                   const Bytes& colourMap = {})
     {
         const BYTE mapBits = colourMap.empty() ? 0 : 32;
-        writeFile(name, makeTga({.colourMapType = BYTE(mapBits ? 1 : 0), .imageType = type,
-                                            .colourMapLength = uint16_t(colourMap.size() / 4), .colourMapBits = mapBits,
-                                            .width = width, .height = height, .pixelBits = bits},
-                                           colourMap, pixels));
+        writeFileBytes(name, makeTga({.colourMapType = BYTE(mapBits ? 1 : 0), .imageType = type,
+                                     .colourMapLength = uint16_t(colourMap.size() / 4), .colourMapBits = mapBits,
+                                     .width = width, .height = height, .pixelBits = bits},
+                                    colourMap, pixels));
     }
 
     struct Built {
@@ -107,9 +107,7 @@ TEST_F(TextureBuilderTest, FormatsFollowTheImageAndFallBackToTheCheapestSubstitu
 
 TEST_F(TextureBuilderTest, LevelsFollowTheLargerSideAndDeviceLimitsShapeTheTexture)
 {
-    writeTga("square.tga", 3, 256, 256, 8, Bytes(256 * 256, 9));
     writeTga("wide.tga", 3, 256, 64, 8, Bytes(256 * 64, 9));
-    writeTga("dot.tga", 3, 1, 1, 8, Bytes(1, 9));
     Bytes flat;
     for (int i = 0; i < 640 * 480; ++i)
         flat.insert(flat.end(), {0x30, 0x60, 0x90});
@@ -120,10 +118,8 @@ TEST_F(TextureBuilderTest, LevelsFollowTheLargerSideAndDeviceLimitsShapeTheTextu
         UINT maxSize, width, height, levels;
     };
     const Case cases[] = {
-        {"square.tga", 0, 0, 0, 256, 256, 9},
         {"wide.tga", 0, 0, 0, 256, 64, 9},
-        {"dot.tga", 0, 0, 0, 1, 1, 1},
-        {"square.tga", 0, D3DPTEXTURECAPS_MIPMAP, 0, 256, 256, 1},
+        {"wide.tga", 0, D3DPTEXTURECAPS_MIPMAP, 0, 256, 64, 1},
         {"screen.tga", D3DPTEXTURECAPS_POW2, 0, 0, 1024, 512, 11},
         {"screen.tga", D3DPTEXTURECAPS_SQUAREONLY, 0, 256, 256, 256, 9},
         {"screen.tga", D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 0, 0, 640, 480, 1},
@@ -185,7 +181,7 @@ TEST_F(TextureBuilderTest, NarrowingToSixteenBitsDithersWithTheOrderedMatrix)
 TEST_F(TextureBuilderTest, FailuresReturnTheirCodeLeaveTheOutputAndLeakNothing)
 {
     writeTga("ok.tga", 2, 8, 8, 32, Bytes(256, 0x40));
-    writeFile("junk.tga", {'n', 'o', 'n', 'e'});
+    writeFileBytes("junk.tga", {'n', 'o', 'n', 'e'});
     makeDevice();
     IDirect3DTexture8* const untouched = reinterpret_cast<IDirect3DTexture8*>(0x1);
     IDirect3DTexture8* texture = untouched;
