@@ -107,9 +107,7 @@ void ShowRecorder::nameResources()
     for (int i = 0; i < GLYPH_COUNT; ++i) {
         if (g.glyphs[i] == nullptr)
             continue;
-        const std::string label = labelOf(g.glyphs[i]);
-        textureNames[label] = std::string("glyph:") + GLYPH_CHARACTERS[i];
-        glyphCharacters[label] = GLYPH_CHARACTERS[i];
+        textureNames[labelOf(g.glyphs[i])] = std::string("glyph:") + GLYPH_CHARACTERS[i];
     }
     textureNames["null"] = "null";
 
@@ -149,14 +147,10 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
         } else if (startsWith(call, "SetRenderState(143,")) {
             frame.normalizeNormals = call == "SetRenderState(143,1)";
         } else if (startsWith(call, "DrawIndexedPrimitive(")) {
-            RecordedMesh mesh;
-            int type = 0, minIndex = 0, startIndex = 0;
-            std::sscanf(arguments(call).c_str(), "%d,%d,%d,%d,%d", &type, &minIndex, &mesh.vertexCount, &startIndex,
-                        &mesh.triangleCount);
-            const auto named = meshNames.find({mesh.vertexCount, mesh.triangleCount});
-            mesh.model = named != meshNames.end() ? named->second : "?";
-            mesh.world = world;
-            frame.meshes.push_back(mesh);
+            int type = 0, minIndex = 0, vertices = 0, startIndex = 0, triangles = 0;
+            std::sscanf(arguments(call).c_str(), "%d,%d,%d,%d,%d", &type, &minIndex, &vertices, &startIndex, &triangles);
+            const auto named = meshNames.find({vertices, triangles});
+            frame.meshes.push_back({named != meshNames.end() ? named->second : "?", world});
         } else if (startsWith(call, "DrawPrimitive(")) {
             frame.quads.push_back(texture0);
             if (startsWith(texture0, "glyph:"))

@@ -16,8 +16,6 @@
 
 struct RecordedMesh {
     std::string model;              // the ShowState field whose counts match ("obuMesh"), or "?"
-    int vertexCount = 0;
-    int triangleCount = 0;
     std::array<float, 16> world{};  // row by row, as the device received it
 };
 
@@ -57,7 +55,6 @@ private:
     std::map<std::string, RgbImage> captured;
 
     std::map<std::string, std::string> textureNames; // device label -> field name or "glyph:c"
-    std::map<std::string, char> glyphCharacters;     // device label -> character
     std::map<std::pair<int, int>, std::string> meshNames; // vertex and triangle counts -> field name
     std::vector<RecordedFrame> recorded;
     int currentScene = 0;
