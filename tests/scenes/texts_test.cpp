@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
 // The scenes type a text up to its length, so a text of another length would be cut or
 // would leave the typing waiting; every character but space and newline needs its glyph.
@@ -30,24 +27,4 @@ TEST(ShowTexts, HaveTheLengthsTheScenesTypeAndAGlyphForEveryCharacter)
     }
     EXPECT_STREQ(titleDashRule, "--------------");
     EXPECT_STREQ(titleLine, "--: tovira :--");
-}
-
-TEST(ShowTexts, GreetingsAreSixteenLinesOfDistinctNamesInOrder)
-{
-    std::vector<std::string> names;
-    std::string line;
-    for (const char* c = greetingsList; *c != '\0'; ++c) {
-        if (*c != '\n') {
-            line += *c;
-            continue;
-        }
-        const size_t space = line.find(' ');
-        ASSERT_TRUE(space != std::string::npos && space > 0 && space + 1 < line.size()) << "name and phrase: " << line;
-        names.push_back(line.substr(0, space));
-        line.clear();
-    }
-    EXPECT_EQ(line, "") << "the list ends with a newline";
-    EXPECT_EQ(names.size(), 16u);
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "names differ";
 }
