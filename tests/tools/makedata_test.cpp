@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "assets.h"
 #include "music.h"
 #include "tool_run.h"
 #include "tool_test_files.h"
@@ -148,110 +146,6 @@ TEST_F(MakedataSet, ImageMagickReadsBackExactlyThePixelsPaintedInEveryTargaFlavo
             differing += decoded.pixels[i] == want ? 0 : 1;
         }
         EXPECT_EQ(differing, 0) << c.name;
-    }
-}
-
-// Glyphs are drawn every 18 pixels, so ink outside the 18x18 cell would be covered or cover a neighbour.
-TEST_F(MakedataSet, GlyphsKeepTheirInkInsideTheWritersCell)
-{
-    std::vector<fs::path> paths;
-    for (const GlyphEntry& g : glyphTable)
-        paths.push_back(directory_ / g.fileName);
-    const std::vector<Image> glyphs = decodeWithImageMagick(paths, 32, 32);
-    ASSERT_EQ(glyphs.size(), glyphTable.size()) << "the glyphs are not all 32x32 pictures ImageMagick reads";
-    for (size_t i = 0; i < glyphTable.size(); ++i) {
-        const GlyphEntry& g = glyphTable[i];
-        const Image& glyph = glyphs[i];
-        int solid = 0;
-        for (int y = 0; y < 32; ++y) {
-            for (int x = 0; x < 32; ++x) {
-                const int a = glyph.at(x, y).a;
-                // The shadow may reach two pixels past the cell; the letter and its outline stay inside.
-                EXPECT_FALSE(a > 0 && (x >= glyphCell + 2 || y >= glyphCell + 2))
-                    << g.fileName << " has ink at " << x << "," << y;
-                EXPECT_FALSE(a > 200 && (x > glyphCell || y >= glyphCell))
-                    << g.fileName << " has solid ink at " << x << "," << y;
-                solid += a > 200 ? 1 : 0;
-            }
-        }
-        EXPECT_GT(solid, 6) << g.fileName << " is nearly empty";
-    }
-}
-
-// The reflection maps and base textures are addressed with wrap-around: opposite edges must meet.
-TEST_F(MakedataSet, WrappedTexturesTileWithoutVisibleSeams)
-{
-    for (const DataFile& f : dataSetFiles()) {
-        if (f.kind != FileKind::Jpeg)
-            continue;
-        const std::string& name = f.name;
-        const std::vector<Image> read = decodeWithImageMagick({directory_ / name}, f.width, f.height);
-        ASSERT_EQ(read.size(), 1u) << name;
-        const Image& image = read[0];
-        auto difference = [&](int x0, int y0, int x1, int y1) {
-            const Rgba a = image.at(x0, y0), b = image.at(x1, y1);
-            return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
-        };
-        // Stepping over an edge must cost about what an average step inside the picture costs:
-        // the sum of the steps over the edge against the sum along a line inside, averaged.
-        for (const bool across : {true, false}) {
-            double inside = 0, edge = 0;
-            for (int y = 0; y < image.height; ++y)
-                for (int x = 0; x < image.width; ++x) {
-                    const int x1 = across ? (x + 1) % image.width : x, y1 = across ? y : (y + 1) % image.height;
-                    (x1 < x || y1 < y ? edge : inside) += difference(x, y, x1, y1);
-                }
-            const int steps = across ? image.width - 1 : image.height - 1, length = across ? image.height : image.width;
-            EXPECT_LT(edge, inside / steps * 1.5 + 2.0 * length) << name << (across ? " left/right" : " top/bottom");
-        }
-    }
-}
-
-// The scene tests draw the models; here what their frames would not judge: each fits its place,
-// stays within its triangle budget and faces the way its normals point.
-TEST_F(MakedataSet, ModelsFitWhereTheScenesPutThemAndFaceTheirNormals)
-{
-    struct Budget {
-        const char* name;
-        float radius;       // the scenes' room for the model around its origin
-        size_t triangles;   // glimmora is drawn up to 45 times per frame
-        bool closed;
-    };
-    const Budget budgets[] = {{"knodu.r3d", 0.5f, 50000, true},
-                              {"thingy.r3d", 2.0f, 50000, false},
-                              {"obu.r3d", 0.6f, 50000, true},
-                              {"glimmora.r3d", 1.0f, 1200, true}};
-    for (const Budget& budget : budgets) {
-        const BuiltFile& f = file(budget.name);
-        ModelData m;
-        std::string error;
-        ASSERT_TRUE(parseModel(f.bytes.data(), f.bytes.size(), m, &error)) << budget.name << ": " << error;
-        EXPECT_LE(m.indices.size() / 3, budget.triangles) << budget.name;
-        float radius = 0;
-        for (const ::MeshVertex& v : m.vertices)
-            radius = std::max(radius, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z));
-        EXPECT_LE(radius, budget.radius) << budget.name;
-        EXPECT_GT(radius, budget.radius * 0.5f) << budget.name << " is smaller than its place calls for";
-        double volume = 0;
-        size_t againstNormals = 0;
-        for (size_t t = 0; t < m.indices.size(); t += 3) {
-            const ::MeshVertex& a = m.vertices[m.indices[t]];
-            const ::MeshVertex& b = m.vertices[m.indices[t + 1]];
-            const ::MeshVertex& c = m.vertices[m.indices[t + 2]];
-            const float e1[3] = {b.x - a.x, b.y - a.y, b.z - a.z};
-            const float e2[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
-            const float face[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                                   e1[0] * e2[1] - e1[1] * e2[0]};
-            float along = 0;
-            for (const ::MeshVertex* v : {&a, &b, &c})
-                along += face[0] * v->nx + face[1] * v->ny + face[2] * v->nz;
-            againstNormals += along <= 0 ? 1 : 0;
-            volume += a.x * (b.y * c.z - b.z * c.y) + a.y * (b.z * c.x - b.x * c.z) + a.z * (b.x * c.y - b.y * c.x);
-        }
-        // Clockwise on screen is front for the show's culling: (b - a) x (c - a) points to the viewer,
-        // which must be the side the normals (and so the reflections) belong to.
-        EXPECT_EQ(againstNormals, 0u) << budget.name;
-        EXPECT_TRUE(!budget.closed || volume > 0.0) << budget.name << " faces point inwards";
     }
 }
 
