@@ -40,11 +40,7 @@ TEST(PixelFormats, WideningIsExactRounding) {
 // Single texels of the formats a texture can hold are unpacked in the sampling test below;
 // X8R8G8B8, R8G8B8 and the readers' DXT blocks against libjpeg and ImageMagick in the readers' tests.
 TEST(PixelFormats, UnpackAndPackRows) {
-    const uint16_t rgb565[2] = {0xF800, 0x07E0};
-    uint32_t out[2];
-    ASSERT_TRUE(pixelformat::unpackRow(D3DFMT_R5G6B5, rgb565, out, 2));
-    EXPECT_EQ(out[0], 0xFFFF0000u);
-    EXPECT_EQ(out[1], 0xFF00FF00u);
+    uint32_t out[1];
     const uint16_t a4 = 0x8F3C;
     PALETTEENTRY palette[256] = {};
     palette[3] = {0x11, 0x22, 0x33, 0x44};
@@ -98,7 +94,7 @@ TEST_F(TextureFormats, EveryExposedFormatSamples) {
     };
     const Case cases[] = {
         {D3DFMT_A8R8G8B8, 0x80402010, 0x80402010}, {D3DFMT_X8R8G8B8, 0x00402010, 0xFF402010},
-        {D3DFMT_R5G6B5, 0x0841, 0xFF080808},       {D3DFMT_X1R5G5B5, 0x7C00, 0xFFFF0000},
+        {D3DFMT_R5G6B5, 0xF821, 0xFFFF0408},       {D3DFMT_X1R5G5B5, 0x7C00, 0xFFFF0000},
         {D3DFMT_A1R5G5B5, 0x03E0, 0x0000FF00},     {D3DFMT_A4R4G4B4, 0x8F3C, 0x88FF33CC},
         {D3DFMT_L8, 0x40, 0xFF404040},             {D3DFMT_A8L8, 0x40C0, 0x40C0C0C0},
         {D3DFMT_A8, 0x7F, 0x7F000000},             {D3DFMT_DXT1, 0x001FF800, 0xFFFF0000}, // red end point

@@ -72,16 +72,6 @@ protected:
 
 } // namespace
 
-// A well-formed module for an independent reader, of the length the tests rely on.
-TEST(TestModule, ReadsCleanlyAndLastsOnePass)
-{
-    std::ostringstream log;
-    openmpt::module module(makeTestModule(), log);
-    EXPECT_TRUE(log.str().empty()) << log.str();
-    EXPECT_EQ(module.get_metadata("warnings"), "");
-    EXPECT_NEAR(module.get_duration_seconds(), testModuleSeconds, 0.001);
-}
-
 TEST_F(Sound, MusicSoundsOnceLoadedPlayedAndStartedUntilStoppedAndFreedAndStartsAgain)
 {
     ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));

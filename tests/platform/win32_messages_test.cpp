@@ -9,29 +9,6 @@ class MessageQueue : public HeadlessTest {};
 
 } // namespace
 
-TEST_F(MessageQueue, PeekWithoutRemoveLeavesTheMessageOrQuitForGetMessageAndWithRemoveTakesIt)
-{
-    HWND window = createTestWindow();
-    ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 7, 9));
-    MSG peeked{}, got{};
-    ASSERT_TRUE(PeekMessageA(&peeked, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(peeked.message, WM_USER + 1u);
-    EXPECT_EQ(GetMessageA(&got, nullptr, 0, 0), TRUE);
-    EXPECT_EQ(got.hwnd, window);
-    EXPECT_EQ(got.wParam, 7u);
-    EXPECT_EQ(got.lParam, 9);
-    EXPECT_FALSE(PeekMessageA(&got, nullptr, 0, 0, PM_NOREMOVE));
-
-    PostMessageA(window, WM_USER, 0, 0);
-    EXPECT_TRUE(PeekMessageA(&got, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageA(&got, nullptr, 0, 0, PM_REMOVE));
-
-    PostQuitMessage(0);
-    ASSERT_TRUE(PeekMessageA(&got, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(got.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(GetMessageA(&got, nullptr, 0, 0), FALSE);
-}
-
 TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturnsZero)
 {
     HWND window = createTestWindow();
