@@ -4,7 +4,6 @@
 
 #include <pixel_formats.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +14,7 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
     Rgba picture{width, height, std::vector<BYTE>(size_t{width} * height * 4)};
     for (UINT y = 0; y < height; ++y) {
         for (UINT x = 0; x < width; ++x) {
-            BYTE* p = picture.at(x, y);
+            BYTE* p = &picture.pixels[(size_t{y} * width + x) * 4];
             p[0] = static_cast<BYTE>(width > 1 ? x * 255 / (width - 1) : 0);
             p[1] = static_cast<BYTE>(height > 1 ? y * 255 / (height - 1) : 0);
             p[2] = static_cast<BYTE>((x * 37 + y * 91) & 255);
@@ -29,17 +28,9 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
     return picture;
 }
 
-Rgba opaqueOf(const Rgba& picture)
-{
-    Rgba out = picture;
-    for (size_t i = 3; i < out.pixels.size(); i += 4)
-        out.pixels[i] = 255;
-    return out;
-}
-
 Rgba fewColoursOf(const Rgba& picture)
 {
-    Rgba out = opaqueOf(picture);
+    Rgba out = picture;
     for (size_t i = 0; i < out.pixels.size(); ++i)
         if (i % 4 != 3)
             out.pixels[i] = static_cast<BYTE>(out.pixels[i] / 51 * 51);
@@ -56,8 +47,6 @@ Bytes storedBytes(const DecodedImage& image)
 
 Rgba toRgba(const DecodedImage& image)
 {
-    // Every format goes through the shared pixel-format code, itself checked against hand-worked
-    // values; the readers' tests compare its output with independent decoders.
     std::vector<uint32_t> argb(size_t{image.width} * image.height);
     EXPECT_TRUE(pixelformat::unpackSurface(image.format, image.pixels, static_cast<int>(image.pitch),
                                            static_cast<int>(image.width), static_cast<int>(image.height), argb.data(),
@@ -69,17 +58,12 @@ Rgba toRgba(const DecodedImage& image)
     return out;
 }
 
-std::string scratchDirectory()
+std::string scratchPath(const std::string& name)
 {
     // ctest runs tests as parallel processes: each keeps its own scratch folder.
     const std::string dir = std::string(TOVIRA_TEST_BINARY_DIR) + "/image_scratch_" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
-    return dir;
-}
-
-std::string scratchPath(const std::string& name)
-{
-    return scratchDirectory() + "/" + name;
+    return dir + "/" + name;
 }
 
 Bytes readFileBytes(const std::string& path)
@@ -92,12 +76,6 @@ void writeFileBytes(const std::string& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool haveConvert()
-{
-    static const bool found = std::system("convert -version > /dev/null 2>&1") == 0;
-    return found;
 }
 
 bool runConvert(const std::string& arguments)
@@ -147,7 +125,6 @@ DecodedImage expectDecodes(ImageReader read, const Bytes& file, D3DFORMAT format
     }
     EXPECT_EQ(image.format, format) << name;
     EXPECT_TRUE(picturesMatch(toRgba(image), expected, tolerance, name));
-    // decodeImage, knowing nothing of the kind, must come to the same reader.
     DecodedImage recognised;
     EXPECT_EQ(decodeImage(file.data(), file.size(), recognised), S_OK) << name;
     EXPECT_EQ(recognised.format, format) << name << " recognised as another kind";
@@ -172,16 +149,6 @@ void putLe32(Bytes& out, uint32_t v)
 {
     putLe16(out, v & 0xFFFF);
     putLe16(out, v >> 16);
-}
-
-uint32_t le16(const Bytes& b, size_t at)
-{
-    return b[at] | (b[at + 1] << 8);
-}
-
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return le16(b, at) | (le16(b, at + 2) << 16);
 }
 
 Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)
@@ -240,9 +207,6 @@ void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow,
     }
     if (mismatches == 0)
         return ::testing::AssertionSuccess();
-    const std::string base = scratchPath(name);
-    writeFileBytes(base + ".actual.rgba", actual.pixels);
-    writeFileBytes(base + ".expected.rgba", expected.pixels);
     return ::testing::AssertionFailure() << name << ": " << mismatches << " channels differ by more than " << tolerance
-                                         << "; " << first << " (written to " << base << ".*.rgba)";
+                                         << "; " << first;
 }

@@ -158,7 +158,7 @@ TEST(TgaReader, RightToLeftImageMagickFilesOfEveryKindAndEncodingGiveTheSamePict
     };
     const Orientation orientations[] = {{"TopRight", "-flop"}, {"BottomRight", "-flip -flop"}};
     const Rgba colour = makeTestPicture(29, 17, true);
-    const Rgba fewColours = fewColoursOf(colour);
+    const Rgba fewColours = fewColoursOf(makeTestPicture(29, 17, false));
     Rgba grey = fewColours;
     for (size_t i = 0; i < grey.pixels.size(); i += 4)
         grey.pixels[i] = grey.pixels[i + 2] = grey.pixels[i + 1];
@@ -169,7 +169,7 @@ TEST(TgaReader, RightToLeftImageMagickFilesOfEveryKindAndEncodingGiveTheSamePict
         D3DFORMAT format;
         const Rgba& expected;
     };
-    const Rgba opaque = opaqueOf(colour);
+    const Rgba opaque = makeTestPicture(29, 17, false);
     const std::string colourPng = sourcePng("tga-source-colour", colour, true);
     const Kind kinds[] = {
         {"rgba", colourPng, "-type TrueColorAlpha", D3DFMT_A8R8G8B8, colour},
