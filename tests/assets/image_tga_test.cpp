@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
-TEST(TgaReader, RefusesHeadersItCannotRead)
+TEST(TgaReader, RefusesHeadersItCannotReadAndDataRunningOut)
 {
     struct Case {
         const char* what;
@@ -40,9 +41,13 @@ TEST(TgaReader, RefusesHeadersItCannotRead)
         runs.insert(runs.end(), {0xFF, 0});
     expectRefused(readTga, makeTga({.imageType = 11, .width = 16384, .height = 4097, .pixelBits = 8}, {}, runs),
                   "more than 2^26 pixels");
-    Bytes shortHeader = makeTga({}, {}, {1, 2, 3});
-    shortHeader.resize(17);
-    expectRefused(readTga, shortHeader, "short header");
+    // Raw with an ID field, run-length colour-mapped: every byte is needed.
+    const Bytes raw = makeTga({.idLength = 5, .width = 4, .height = 3, .descriptor = 0x00}, {}, Bytes(4 * 3 * 3, 0x40));
+    const Bytes mapped = makeTga({.colourMapType = 1, .imageType = 9, .colourMapLength = 2, .colourMapBits = 24,
+                                  .width = 3, .height = 2, .pixelBits = 8},
+                                 Bytes(6, 1), {0x81, 0, 0x01, 1, 0, 0x81, 1});
+    expectCutsRefused(readTga, raw, raw.size(), "raw");
+    expectCutsRefused(readTga, mapped, mapped.size(), "run-length colour-mapped");
 }
 
 TEST(TgaReader, RawTopDownPixelsAreUsedInPlaceInTheFormatTheirBitsChoose)
@@ -79,36 +84,28 @@ TEST(TgaReader, RawTopDownPixelsAreUsedInPlaceInTheFormatTheirBitsChoose)
 
 TEST(TgaReader, ColourMapsBecomeTheFullPaletteFromTheFirstEntry)
 {
-    // Entries as stored for each entry size; the image uses indices 10, 11 and 12.
-    struct Case {
-        BYTE bits;
-        Bytes entries;
-        PALETTEENTRY expected[2];
-    };
-    const Case cases[] = {
+    // Entries 10 and 11 as stored for each entry size, then as red, green, blue, flags.
+    const std::tuple<BYTE, Bytes, Bytes> cases[] = {
         // 5:5:5 words: 0x7C1F = red 31, green 0, blue 31; 0x0421 = 1, 1, 1.
-        {15, {0x1F, 0x7C, 0x21, 0x04}, {{255, 0, 255, 255}, {8, 8, 8, 255}}},
+        {15, {0x1F, 0x7C, 0x21, 0x04}, {255, 0, 255, 255, 8, 8, 8, 255}},
         // 16 bits: the top bit is the alpha.
-        {16, {0x1F, 0xFC, 0x10, 0x42}, {{255, 0, 255, 255}, {132, 132, 132, 0}}},
+        {16, {0x1F, 0xFC, 0x10, 0x42}, {255, 0, 255, 255, 132, 132, 132, 0}},
         // 32 bits: the little-endian word A8R8G8B8.
-        {32, {1, 2, 3, 4, 5, 6, 7, 8}, {{3, 2, 1, 4}, {7, 6, 5, 8}}},
+        {32, {1, 2, 3, 4, 5, 6, 7, 8}, {3, 2, 1, 4, 7, 6, 5, 8}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.bits) << "-bit entries");
-        const TgaLayout layout{.colourMapType = 1, .imageType = 1, .colourMapFirst = 10, .colourMapLength = 2,
-                               .colourMapBits = c.bits, .width = 3, .height = 1, .pixelBits = 8};
-        DecodedImage image;
-        const Bytes file = makeTga(layout, c.entries, {10, 11, 12});
-        ASSERT_TRUE(readTga(file.data(), file.size(), image));
+    for (const auto& [bits, entries, expected] : cases) {
+        const Bytes file = makeTga({.colourMapType = 1, .imageType = 1, .colourMapFirst = 10, .colourMapLength = 2,
+                                    .colourMapBits = bits, .width = 3, .height = 1, .pixelBits = 8},
+                                   entries, {10, 11, 12});
+        const DecodedImage image = decodeOrFail(file);
         EXPECT_EQ(image.format, D3DFMT_P8);
         EXPECT_EQ(storedBytes(image), (Bytes{10, 11, 12}));
         ASSERT_NE(image.palette, nullptr);
-        for (int i = 0; i < 256; ++i) {
-            const PALETTEENTRY e = i == 10 ? c.expected[0] : i == 11 ? c.expected[1] : PALETTEENTRY{255, 255, 255, 255};
-            const PALETTEENTRY& a = image.palette[i];
-            EXPECT_EQ(std::tie(a.peRed, a.peGreen, a.peBlue, a.peFlags), std::tie(e.peRed, e.peGreen, e.peBlue, e.peFlags))
-                << "entry " << i;
-        }
+        // The entries before and after the map stay white.
+        Bytes palette(256 * 4, 255);
+        std::copy(expected.begin(), expected.end(), palette.begin() + 40);
+        const BYTE* actual = reinterpret_cast<const BYTE*>(image.palette.get());
+        EXPECT_EQ(Bytes(actual, actual + 256 * 4), palette) << int(bits) << "-bit entries";
     }
 }
 
@@ -132,17 +129,6 @@ TEST(TgaReader, RunLengthPacketsContinueOnTheNextRowAndStopAtTheImageEnd)
                                    {}, c.stream);
         EXPECT_EQ(storedBytes(decodeOrFail(file)), c.expected) << int(c.descriptor);
     }
-}
-
-TEST(TgaReader, DataRunningOutRefusesTheFile)
-{
-    // Raw with an ID field, run-length colour-mapped: every byte is needed.
-    const Bytes raw = makeTga({.idLength = 5, .width = 4, .height = 3, .descriptor = 0x00}, {}, Bytes(4 * 3 * 3, 0x40));
-    const Bytes mapped = makeTga({.colourMapType = 1, .imageType = 9, .colourMapLength = 2, .colourMapBits = 24,
-                                  .width = 3, .height = 2, .pixelBits = 8},
-                                 Bytes(6, 1), {0x81, 0, 0x01, 1, 0, 0x81, 1});
-    expectCutsRefused(readTga, raw, raw.size(), "raw");
-    expectCutsRefused(readTga, mapped, mapped.size(), "run-length colour-mapped");
 }
 
 // Bottom-up right to left, which hand-made files do not reach raw. ImageMagick stores rows in
