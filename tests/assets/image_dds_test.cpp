@@ -31,15 +31,6 @@ Bytes ddsHeader(const DdsLayout& s)
     return out;
 }
 
-// Surface data where every byte tells where it is: the surface's number, then a counter.
-Bytes numberedSurface(size_t bytes, BYTE surface)
-{
-    Bytes out(bytes);
-    for (size_t i = 0; i < bytes; ++i)
-        out[i] = static_cast<BYTE>(i == 0 ? surface : i);
-    return out;
-}
-
 } // namespace
 
 TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
@@ -65,8 +56,8 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes file = ddsHeader(c.layout);
-        const Bytes surface = numberedSurface(4 * 4 * c.layout.bitCount / 8, 1);
-        file.insert(file.end(), surface.begin(), surface.end());
+        for (size_t i = 0; i < 4 * 4 * c.layout.bitCount / 8; ++i)
+            file.push_back(static_cast<BYTE>(i == 0 ? 1 : i));
         const DecodedImage image = decodeOrFail(file);
         EXPECT_EQ(image.format, c.format);
         EXPECT_EQ(image.next, nullptr);
@@ -87,12 +78,7 @@ TEST(DdsReader, MipLevelsThenCubeFacesFollowAsNextImages)
                        .masks = {0xFF, 0, 0, 0}, .caps2 = 0x200 | 0x400 | 0x1000 | 0x8000};
     Bytes file = ddsHeader(layout);
     const size_t levelBytes[] = {8, 2, 1};
-    BYTE number = 0;
-    for (int face = 0; face < 3; ++face)
-        for (size_t bytes : levelBytes) {
-            const Bytes surface = numberedSurface(bytes, number++);
-            file.insert(file.end(), surface.begin(), surface.end());
-        }
+    file.resize(128 + 3 * (8 + 2 + 1));
     DecodedImage image;
     ASSERT_TRUE(readDds(file.data(), file.size(), image));
     const UINT sizes[3][2] = {{4, 2}, {2, 1}, {1, 1}};
@@ -104,7 +90,6 @@ TEST(DdsReader, MipLevelsThenCubeFacesFollowAsNextImages)
         EXPECT_EQ(at->width, sizes[i % 3][0]) << "image " << i;
         EXPECT_EQ(at->height, sizes[i % 3][1]) << "image " << i;
         EXPECT_EQ(at->pixels, file.data() + offset) << "image " << i;
-        EXPECT_EQ(at->pixels[0], i) << "image " << i;
         offset += levelBytes[i % 3];
         at = at->next.get();
     }
