@@ -26,16 +26,8 @@ DrawDevice::DrawDevice()
 
 DrawDevice::~DrawDevice()
 {
-    // Textures of the fixture that a test lent to ShowState are released here, once.
-    ShowState& g = showState;
-    for (IDirect3DTexture8* texture : textures) {
-        if (g.fadeTexture == texture)
-            g.fadeTexture = nullptr;
-        for (IDirect3DTexture8*& glyph : g.glyphs)
-            if (glyph == texture)
-                glyph = nullptr;
+    for (IDirect3DTexture8* texture : textures)
         texture->Release();
-    }
     releaseAll();
 }
 
@@ -59,19 +51,12 @@ const std::vector<uint32_t>& DrawDevice::present()
     return frame;
 }
 
-IDirect3DTexture8* DrawDevice::solidTexture(uint32_t argb)
+IDirect3DTexture8* DrawDevice::texture()
 {
     IDirect3DTexture8* texture = nullptr;
     EXPECT_EQ(showState.device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
-    if (texture == nullptr)
-        return nullptr;
-    D3DLOCKED_RECT locked{};
-    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = argb;
-    texture->UnlockRect(0);
-    textures.push_back(texture);
+    if (texture != nullptr)
+        textures.push_back(texture);
     return texture;
 }
 

@@ -21,8 +21,8 @@ public:
     // Presents and returns the presented frame's pixels (X8R8G8B8, 640 per row).
     const std::vector<uint32_t>& present();
 
-    // A texture of one colour, owned by the fixture.
-    IDirect3DTexture8* solidTexture(uint32_t argb);
+    // A texture owned by the fixture; its texels are left as they come.
+    IDirect3DTexture8* texture();
     // The device label the call record uses for a texture ("tex#3").
     std::string labelOf(IDirect3DTexture8* texture);
 
