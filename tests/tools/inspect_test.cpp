@@ -65,17 +65,11 @@ void expectRefused(const std::string& arguments, const std::string& path, const 
 
 TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
 {
-    // 3×2 bottom-up 24-bit TGA: stored rows are bottom then top.
-    const Bytes bottom = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    const Bytes top = {11, 12, 13, 14, 15, 16, 17, 18, 19};
-    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0};
-    tga.insert(tga.end(), bottom.begin(), bottom.end());
-    tga.insert(tga.end(), top.begin(), top.end());
-    Bytes rows = top;
-    rows.insert(rows.end(), bottom.begin(), bottom.end());
+    // 1×2 bottom-up 24-bit TGA: the stored rows are bottom (1, 2, 3) then top (4, 5, 6).
+    const Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0, 1, 2, 3, 4, 5, 6};
     const ToolRun run = inspect("image '" + written("bottom-up.tga", tga) + "'");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "format=R8G8B8 width=3 height=2 pitch=9 levels=1 sha256=" + sha256sumOf(rows) + "\n");
+    EXPECT_EQ(run.out, "format=R8G8B8 width=1 height=2 pitch=3 levels=1 sha256=" + sha256sumOf({4, 5, 6, 1, 2, 3}) + "\n");
     EXPECT_EQ(run.err, "");
 }
 
