@@ -25,22 +25,21 @@ protected:
         std::string error;
         ASSERT_TRUE(writeMusic(path.string(), &error)) << error;
         const std::string text = readText(path);
-        bytes_ = new std::vector<std::uint8_t>(text.begin(), text.end());
+        bytes_.assign(text.begin(), text.end());
         fs::remove_all(path.parent_path());
     }
-    static void TearDownTestSuite() { delete bytes_; }
 
-    static inline std::vector<std::uint8_t>* bytes_ = nullptr;
+    static inline std::vector<std::uint8_t> bytes_;
 };
 
 // libopenmpt loads it without a word; it lasts about two minutes, a new order entry starts within
 // a millisecond of each scene change, and when the show's looping player wraps it restarts at the
 // build (order 1), which no player reports, so it is read from the header.
 TEST_F(MusicFile, LibopenmptLoadsItWithoutAWordAndANewSectionStartsAtEachSceneChange) {
-    ASSERT_GT(bytes_->size(), 80u);
-    EXPECT_EQ((*bytes_)[66] | ((*bytes_)[67] << 8), 1) << "restart position";
+    ASSERT_GT(bytes_.size(), 80u);
+    EXPECT_EQ(bytes_[66] | (bytes_[67] << 8), 1) << "restart position";
     std::ostringstream log;
-    openmpt::module module(*bytes_, log);
+    openmpt::module module(bytes_, log);
     EXPECT_EQ(log.str(), "");
     EXPECT_EQ(module.get_metadata("warnings"), "");
     EXPECT_EQ(module.get_metadata("type"), "xm");
@@ -59,7 +58,7 @@ TEST_F(MusicFile, LibopenmptLoadsItWithoutAWordAndANewSectionStartsAtEachSceneCh
 // eight seconds together), the song has no DC offset (which damaged sample data would show),
 // nothing clips, and it ends in silence, so that a loop or a stop cuts nothing.
 TEST_F(MusicFile, EverySecondOfTheShowSoundsCleanlyAndTheSongEndsInSilence) {
-    openmpt::module module(*bytes_, std::clog, {{"play.at_end", "stop"}});
+    openmpt::module module(bytes_, std::clog, {{"play.at_end", "stop"}});
     const double seconds = module.get_duration_seconds();
     std::vector<float> sound, block(2 * 480);
     while (const std::size_t frames = module.read_interleaved_stereo(renderRate, 480, block.data()))
