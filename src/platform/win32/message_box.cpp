@@ -51,7 +51,6 @@ int WINAPI MessageBoxA(HWND parent, LPCSTR text, LPCSTR caption, UINT type)
     int result = defaultButton(type);
     if (currentBackend() == Backend::Desktop) {
         detail::Window* w = detail::findWindow(parent);
-        result = defaultButton(type);
         desktop::showMessageBox(w ? w->native : nullptr, textString.c_str(), captionString.c_str(), type, result);
     }
     shown.push_back({parent, textString, captionString, type, result});
