@@ -1,6 +1,8 @@
 // The rasteriser on 3D drawing: clipping at the near and far planes, depth, culling,
 // indexed primitives and reflection mapping.
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "d3d8_test_util.h"
 #include "raster_golden.h"
@@ -287,6 +289,87 @@ TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
     EXPECT_EQ(red, 16);
     device->SetStreamSource(0, nullptr, 0);
     vb->Release();
+}
+
+// Indexed lists are set up many triangles at a time where the machine allows: every
+// triangle must come out exactly as when the same triangles are drawn one by one from a
+// plain list. Small and large, clipped, culled, off-screen, edge-on and (under an
+// orthographic view with one colour) affine triangles are mixed, in both index sizes.
+TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
+    uint32_t state = 5;
+    auto next = [&](float lo, float hi) {
+        state = state * 1103515245u + 12345u;
+        return lo + (hi - lo) * static_cast<float>((state >> 8) & 0xFFFF) / 65535.0f;
+    };
+    struct Pass {
+        bool perspective;
+        DWORD cull;
+    };
+    std::vector<uint32_t> texels(16 * 16);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x010307u);
+    IDirect3DTexture8* texture = makeTexture(16, 16, texels);
+    for (const Pass pass : {Pass{true, D3DCULL_NONE}, Pass{true, D3DCULL_CW}, Pass{true, D3DCULL_CCW},
+                            Pass{false, D3DCULL_NONE}}) {
+        SCOPED_TRACE(std::string(pass.perspective ? "perspective" : "orthographic") + ", cull " +
+                     std::to_string(pass.cull));
+        // In view units under perspective, in pixels under the orthographic view.
+        const float scale = pass.perspective ? 1.0f : 200.0f;
+        std::vector<OverlayVertex> plain;
+        for (int i = 0; i < 1500; ++i) {
+            const float size = (i % 9 == 0 ? 1.5f : 0.03f) * scale;
+            const float cx = pass.perspective ? next(-2.0f, 2.0f) : next(-20.0f, 660.0f);
+            const float cy = pass.perspective ? next(-1.6f, 1.6f) : next(-20.0f, 500.0f);
+            const float cz = pass.perspective ? next(0.2f, 4.0f) : next(0.0f, 1.0f);
+            const DWORD colour = pass.perspective ? 0xFF000000u | static_cast<DWORD>(next(0, 16777215.0f)) : 0xFFFFFFFFu;
+            for (int k = 0; k < 3; ++k) {
+                const float dz = pass.perspective ? next(-0.3f, 0.3f) : 0.0f;
+                plain.push_back({cx + next(-size, size), cy + next(-size, size), cz + dz,
+                                 pass.perspective ? 0xFF000000u | static_cast<DWORD>(next(0, 16777215.0f)) : colour,
+                                 next(0, 2), next(0, 2)});
+            }
+            if (i % 50 == 0) plain.back() = plain[plain.size() - 2];  // edge-on
+        }
+        const UINT count = static_cast<UINT>(plain.size() / 3);
+        // The same vertices stored backwards, reached through indices.
+        std::vector<OverlayVertex> stored(plain.rbegin(), plain.rend());
+        std::vector<uint32_t> index32(plain.size());
+        for (size_t i = 0; i < plain.size(); ++i) index32[i] = static_cast<uint32_t>(plain.size() - 1 - i);
+        const std::vector<uint16_t> index16(index32.begin(), index32.end());
+
+        const D3DMATRIX proj = pass.perspective ? perspective(1.3f, 640.0f / 480.0f, 0.5f, 20.0f) : overlayProjection();
+        setProjection(proj);
+        device->SetRenderState(D3DRS_CULLMODE, pass.cull);
+        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        // Affine drawing is for overlays: one colour, a texture, no depth.
+        device->SetRenderState(D3DRS_ZENABLE, pass.perspective ? TRUE : FALSE);
+        device->SetTexture(0, pass.perspective ? nullptr : texture);
+        device->SetVertexShader(kOverlayFvf);
+        auto render = [&](int indexBytes) {
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+            device->BeginScene();
+            if (indexBytes == 0) {
+                EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, plain.data(), sizeof(OverlayVertex)), D3D_OK);
+            } else {
+                const void* indices = indexBytes == 2 ? static_cast<const void*>(index16.data()) : index32.data();
+                EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(stored.size()), count,
+                                                         indices, indexBytes == 2 ? D3DFMT_INDEX16 : D3DFMT_INDEX32,
+                                                         stored.data(), sizeof(OverlayVertex)),
+                          D3D_OK);
+            }
+            device->EndScene();
+            return backBufferPixels();
+        };
+        const auto expected = render(0);
+        EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
+        for (const int indexBytes : {2, 4}) {
+            const auto actual = render(indexBytes);
+            int differing = 0;
+            for (size_t i = 0; i < expected.size(); ++i) differing += actual[i] != expected[i];
+            EXPECT_EQ(differing, 0) << indexBytes << "-byte indices";
+        }
+    }
+    device->SetTexture(0, nullptr);
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
 }
 
 std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {

@@ -12,6 +12,7 @@
 #pragma GCC optimize("no-math-errno")
 #endif
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +99,32 @@ public:
         } else {
             drawScreen(screenOf(*a), screenOf(*b), screenOf(*c));
         }
+    }
+
+    // Whether whole groups of an indexed list may be set up at once: every triangle then
+    // goes through triangle() or smallTriangle(), and nothing is needed between triangles.
+    bool takesGroups() const { return !pipe_.pixelsInOrder && !pipe_.perTriangleLod; }
+
+    GroupSettings groupSettings(const ShadedVertex* shaded, uint32_t count) const {
+        return {shaded, count, pipe_.cullMode, affineSpan_ != nullptr,
+                viewport_.left, viewport_.top, viewport_.right, viewport_.bottom};
+    }
+
+    // Lane `lane` of a group set up as small: as drawScreen would draw it.
+    void smallTriangle(const TriangleGroup& g, int lane, const ShadedVertex& a, const ShadedVertex& b,
+                       const ShadedVertex& c) {
+        SmallTriangle t;
+        t.left = g.left[lane];
+        t.top = g.top[lane];
+        t.width = g.width[lane];
+        t.height = g.height[lane];
+        for (int k = 0; k < 3; ++k) {
+            t.e[k] = g.e[k][lane];
+            t.dx[k] = g.dx[k][lane];
+            t.dy[k] = g.dy[k][lane];
+            t.bias[k] = g.bias[k][lane];
+        }
+        drawSmall(t, screenOf(a), screenOf(b), screenOf(c), g.area[lane]);
     }
 
     void finish() { flush(); }
@@ -458,6 +485,13 @@ private:
             const bool topLeft = t.dx[k] > 0 || (t.dx[k] == 0 && t.dy[k] > 0);
             t.bias[k] = topLeft ? -1 : 0;
         }
+        drawSmall(t, a, b, c, area);
+        return true;
+    }
+
+    // A small triangle whose edges are set up: its fragments into the batch.
+    void drawSmall(SmallTriangle& t, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                        int64_t area) {
         t.depthEarly = depthEarly_;
         // Attributes are worked out here unless a later depth test would drop fragments.
         t.interpolate = !pipe_.depthTest || depthEarly_;
@@ -475,7 +509,6 @@ private:
             batch_->depthTested = t.depthEarly;
             batch_->interpolated = t.interpolate;
         }
-        return true;
     }
 
     // A larger triangle's rows go through the small-triangle kernel as runs that lie wholly
@@ -633,16 +666,17 @@ struct KernelSet {
     ShadeVerticesFn shadeVertices;
     RasteriseSmallFn rasteriseSmall;
     AffineSpanFn (*affineSpanFor)(const PipelineConfig&);
+    SetupGroupFn setupGroup;
 };
 
 const KernelSet& kernelSet() {
     static const KernelSet sets[3] = {
         {kernels_base::shadeBatchFor, kernels_base::shadeVertices, kernels_base::rasteriseSmall,
-         kernels_base::affineSpanFor},
+         kernels_base::affineSpanFor, nullptr},
         {kernels_avx2::shadeBatchFor, kernels_avx2::shadeVertices, kernels_avx2::rasteriseSmall,
-         kernels_avx2::affineSpanFor},
+         kernels_avx2::affineSpanFor, nullptr},
         {kernels_avx512::shadeBatchFor, kernels_avx512::shadeVertices, kernels_avx512::rasteriseSmall,
-         kernels_avx512::affineSpanFor},
+         kernels_avx512::affineSpanFor, kernels_avx512::setupGroup},
     };
     return sets[kernelLevel()];
 }
@@ -651,6 +685,7 @@ const KernelSet& kernelSet() {
 
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) { return kernelSet().affineSpanFor(pipe); }
 RasteriseSmallFn rasteriseSmallFunction() { return kernelSet().rasteriseSmall; }
+SetupGroupFn setupGroupFunction() { return kernelSet().setupGroup; }
 ShadeVerticesFn shadeVerticesFunction() { return kernelSet().shadeVertices; }
 ShadeBatchFn shadeBatchFunction(const PipelineConfig& pipe) { return kernelSet().shadeBatchFor(pipe); }
 
@@ -669,24 +704,65 @@ struct VertexStream {
     }
 };
 
+// The three indices of triangle i of an indexed list.
+void readTriangle(const IndexInput& indices, UINT start, UINT i, UINT idx[3]) {
+    const size_t position = static_cast<size_t>(start) + 3 * static_cast<size_t>(i);
+    if (indices.is32) {
+        std::memcpy(idx, indices.data + position * 4, 12);
+    } else {
+        uint16_t small[3];
+        std::memcpy(small, indices.data + position * 2, 6);
+        idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
+    }
+}
+
+// An indexed list sixteen triangles at a time: culling and small triangles' set-up in
+// vector registers, then each triangle drawn in order.
+void drawIndexedGroups(Rasterizer& rasterizer, const VertexStream& stream, UINT primCount, SetupGroupFn setup) {
+    const UINT offset = stream.first - stream.indices.baseVertex;  // index value of shaded[0]
+    const GroupSettings settings = rasterizer.groupSettings(stream.shaded, stream.count);
+    TriangleGroup g{};
+    for (UINT first = 0; first < primCount; first += kGroupSize) {
+        g.size = static_cast<int>(std::min<UINT>(kGroupSize, primCount - first));
+        for (int lane = 0; lane < g.size; ++lane) {
+            UINT idx[3];
+            readTriangle(stream.indices, stream.start, first + lane, idx);
+            // Out of range wraps to at least count, which the set-up refuses.
+            for (int c = 0; c < 3; ++c) g.vertex[c][lane] = idx[c] - offset;
+        }
+        setup(settings, g);
+        for (uint32_t lanes = g.drawn; lanes; lanes &= lanes - 1) {
+            const int lane = std::countr_zero(lanes);
+            const ShadedVertex& a = stream.shaded[g.vertex[0][lane]];
+            const ShadedVertex& b = stream.shaded[g.vertex[1][lane]];
+            const ShadedVertex& c = stream.shaded[g.vertex[2][lane]];
+            if (g.small >> lane & 1) {
+                rasterizer.smallTriangle(g, lane, a, b, c);
+            } else {
+                rasterizer.triangle(&a, &b, &c, false);
+            }
+        }
+    }
+}
+
 // The meshes' case, an indexed list: indices read straight, one range check per vertex.
 void drawIndexedList(Rasterizer& rasterizer, const VertexStream& stream, UINT primCount, bool pretransformed) {
     const IndexInput& indices = stream.indices;
     const UINT offset = stream.first - indices.baseVertex;  // index value of shaded[0]
+    // The set-up addresses vertices by 32-bit byte offsets.
+    const SetupGroupFn setup = setupGroupFunction();
+    if (setup && !pretransformed && rasterizer.takesGroups() &&
+        static_cast<uint64_t>(stream.count) * sizeof(ShadedVertex) < (uint64_t{1} << 31)) {
+        drawIndexedGroups(rasterizer, stream, primCount, setup);
+        return;
+    }
     auto vertex = [&](UINT index) -> const ShadedVertex* {
         const UINT k = index - offset;
         return k < stream.count ? &stream.shaded[k] : nullptr;
     };
     for (UINT i = 0; i < primCount; ++i) {
         UINT idx[3];
-        const size_t position = static_cast<size_t>(stream.start) + 3 * i;
-        if (indices.is32) {
-            std::memcpy(idx, indices.data + position * 4, 12);
-        } else {
-            uint16_t small[3];
-            std::memcpy(small, indices.data + position * 2, 6);
-            idx[0] = small[0], idx[1] = small[1], idx[2] = small[2];
-        }
+        readTriangle(indices, stream.start, i, idx);
         const ShadedVertex* a = vertex(idx[0]);
         const ShadedVertex* b = vertex(idx[1]);
         const ShadedVertex* c = vertex(idx[2]);

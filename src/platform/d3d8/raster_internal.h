@@ -253,6 +253,30 @@ constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, tak
 // Its bounding box, at most one pixel centre wider each way, fits in one batch.
 static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize);
 
+// Sixteen triangles of an indexed list set up at once, in vector registers: which of them
+// draw nothing (out of range, off screen, culled, no pixel centre inside), which go the
+// general way one by one (clipped, larger than kSmallTriangleSpan, or affine), and for the
+// rest their SmallTriangle edges, exactly as the one-by-one path works them out.
+constexpr int kGroupSize = 16;
+struct TriangleGroup {
+    int size;                          // triangles in the group
+    uint32_t vertex[3][kGroupSize];    // their vertices, as positions in the shaded array
+    uint32_t drawn;                    // out: lanes with something to draw
+    uint32_t small;                    // out: of those, the ones set up here
+    int32_t area[kGroupSize];          // twice the signed area, in 1/256 pixel squared
+    int32_t left[kGroupSize], top[kGroupSize], width[kGroupSize], height[kGroupSize];
+    int32_t e[3][kGroupSize], dx[3][kGroupSize], dy[3][kGroupSize], bias[3][kGroupSize];
+};
+struct GroupSettings {
+    const ShadedVertex* shaded;
+    uint32_t count;       // vertices in shaded
+    DWORD cullMode;
+    bool affine;          // triangles with one w at every vertex take the affine span
+    int left, top, right, bottom;  // the viewport's pixel rectangle
+};
+using SetupGroupFn = void (*)(const GroupSettings&, TriangleGroup&);
+SetupGroupFn setupGroupFunction();  // null where no vector build has it
+
 // Appends the triangle's fragments to the batch, which has room for width * height more.
 using RasteriseSmallFn = void (*)(const PixelContext&, FragmentBatch&, const SmallTriangle&);
 RasteriseSmallFn rasteriseSmallFunction();
@@ -279,6 +303,7 @@ ShadeBatchFn shadeBatchFor(const PipelineConfig& pipe);
 UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
+void setupGroup(const GroupSettings& settings, TriangleGroup& group);
 bool available();
 }
 
