@@ -304,27 +304,34 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
     struct Pass {
         bool perspective;
         DWORD cull;
+        bool blend;  // reading the target
     };
     std::vector<uint32_t> texels(16 * 16);
     for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x010307u);
     IDirect3DTexture8* texture = makeTexture(16, 16, texels);
-    for (const Pass pass : {Pass{true, D3DCULL_NONE}, Pass{true, D3DCULL_CW}, Pass{true, D3DCULL_CCW},
-                            Pass{false, D3DCULL_NONE}}) {
+    for (const Pass pass : {Pass{true, D3DCULL_NONE, false}, Pass{true, D3DCULL_CW, false},
+                            Pass{true, D3DCULL_CCW, false}, Pass{true, D3DCULL_NONE, true},
+                            Pass{false, D3DCULL_NONE, false}}) {
         SCOPED_TRACE(std::string(pass.perspective ? "perspective" : "orthographic") + ", cull " +
-                     std::to_string(pass.cull));
+                     std::to_string(pass.cull) + (pass.blend ? ", blended" : ""));
         // In view units under perspective, in pixels under the orthographic view.
         const float scale = pass.perspective ? 1.0f : 200.0f;
         std::vector<OverlayVertex> plain;
         for (int i = 0; i < 1500; ++i) {
-            const float size = (i % 9 == 0 ? 1.5f : 0.03f) * scale;
-            const float cx = pass.perspective ? next(-2.0f, 2.0f) : next(-20.0f, 660.0f);
-            const float cy = pass.perspective ? next(-1.6f, 1.6f) : next(-20.0f, 500.0f);
-            const float cz = pass.perspective ? next(0.2f, 4.0f) : next(0.0f, 1.0f);
-            const DWORD colour = pass.perspective ? 0xFF000000u | static_cast<DWORD>(next(0, 16777215.0f)) : 0xFFFFFFFFu;
+            // Blended ones are all small and crowd together, so that many overlap in one batch.
+            const float size = (i % 9 == 0 && !pass.blend ? 1.5f : 0.03f) * scale;
+            // Blended ones crowd together, each nearer than the last, so that many overlap
+            // and all of them are drawn.
+            const float spread = pass.blend ? 0.05f : 1.0f;
+            const float cx = pass.perspective ? next(-2.0f, 2.0f) * spread : next(-20.0f, 660.0f);
+            const float cy = pass.perspective ? next(-1.6f, 1.6f) * spread : next(-20.0f, 500.0f);
+            const float cz = pass.perspective ? (pass.blend ? 3.0f - 0.0015f * i : next(0.2f, 4.0f)) : next(0.0f, 1.0f);
+            const DWORD alpha = pass.blend ? 0x80000000u : 0xFF000000u;
+            const DWORD colour = pass.perspective ? alpha | static_cast<DWORD>(next(0, 16777215.0f)) : 0xFFFFFFFFu;
             for (int k = 0; k < 3; ++k) {
-                const float dz = pass.perspective ? next(-0.3f, 0.3f) : 0.0f;
+                const float dz = pass.perspective && !pass.blend ? next(-0.3f, 0.3f) : 0.0f;
                 plain.push_back({cx + next(-size, size), cy + next(-size, size), cz + dz,
-                                 pass.perspective ? 0xFF000000u | static_cast<DWORD>(next(0, 16777215.0f)) : colour,
+                                 pass.perspective ? alpha | static_cast<DWORD>(next(0, 16777215.0f)) : colour,
                                  next(0, 2), next(0, 2)});
             }
             if (i % 50 == 0) plain.back() = plain[plain.size() - 2];  // edge-on
@@ -342,6 +349,9 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
         device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
         // Affine drawing is for overlays: one colour, a texture, no depth.
         device->SetRenderState(D3DRS_ZENABLE, pass.perspective ? TRUE : FALSE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, pass.blend);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         device->SetTexture(0, pass.perspective ? nullptr : texture);
         device->SetVertexShader(kOverlayFvf);
         auto render = [&](int indexBytes) {
@@ -360,7 +370,8 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
             return backBufferPixels();
         };
         const auto expected = render(0);
-        EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
+        EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }),
+                  pass.blend ? 2000 : 50000);
         for (const int indexBytes : {2, 4}) {
             const auto actual = render(indexBytes);
             int differing = 0;
@@ -370,6 +381,7 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
     }
     device->SetTexture(0, nullptr);
     device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
 }
 
 std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {

@@ -101,10 +101,6 @@ public:
         }
     }
 
-    // Whether whole groups of an indexed list may be set up at once: every triangle then
-    // goes through triangle() or smallTriangle(), and nothing is needed between triangles.
-    bool takesGroups() const { return !pipe_.pixelsInOrder && !pipe_.perTriangleLod; }
-
     GroupSettings groupSettings(const ShadedVertex* shaded, uint32_t count) const {
         return {shaded, count, pipe_.cullMode, affineSpan_ != nullptr,
                 viewport_.left, viewport_.top, viewport_.right, viewport_.bottom};
@@ -124,7 +120,9 @@ public:
             t.dy[k] = g.dy[k][lane];
             t.bias[k] = g.bias[k][lane];
         }
+        triangleStart_ = batch_->count;
         drawSmall(t, screenOf(a), screenOf(b), screenOf(c), g.area[lane]);
+        finishTriangle();
     }
 
     void finish() { flush(); }
@@ -273,6 +271,10 @@ private:
         if (pipe_.cullMode == D3DCULL_CW && area > 0) return;
         triangleStart_ = batch_->count;
         scan(a, b, c, area);
+        finishTriangle();
+    }
+
+    void finishTriangle() {
         if (pipe_.perTriangleLod) {
             flush();
         } else if (pipe_.pixelsInOrder) {
@@ -751,7 +753,7 @@ void drawIndexedList(Rasterizer& rasterizer, const VertexStream& stream, UINT pr
     const UINT offset = stream.first - indices.baseVertex;  // index value of shaded[0]
     // The set-up addresses vertices by 32-bit byte offsets.
     const SetupGroupFn setup = setupGroupFunction();
-    if (setup && !pretransformed && rasterizer.takesGroups() &&
+    if (setup && !pretransformed &&
         static_cast<uint64_t>(stream.count) * sizeof(ShadedVertex) < (uint64_t{1} << 31)) {
         drawIndexedGroups(rasterizer, stream, primCount, setup);
         return;
