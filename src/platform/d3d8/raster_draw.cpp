@@ -493,7 +493,7 @@ private:
 
     // A small triangle whose edges are set up: its fragments into the batch.
     void drawSmall(SmallTriangle& t, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                        int64_t area) {
+                   int64_t area) {
         t.depthEarly = depthEarly_;
         // Attributes are worked out here unless a later depth test would drop fragments.
         t.interpolate = !pipe_.depthTest || depthEarly_;
@@ -719,9 +719,10 @@ void readTriangle(const IndexInput& indices, UINT start, UINT i, UINT idx[3]) {
 }
 
 // An indexed list sixteen triangles at a time: culling and small triangles' set-up in
-// vector registers, then each triangle drawn in order.
-void drawIndexedGroups(Rasterizer& rasterizer, const VertexStream& stream, UINT primCount, SetupGroupFn setup) {
-    const UINT offset = stream.first - stream.indices.baseVertex;  // index value of shaded[0]
+// vector registers, then each triangle drawn in order. offset is the index value of
+// shaded[0].
+void drawIndexedGroups(Rasterizer& rasterizer, const VertexStream& stream, UINT offset, UINT primCount,
+                       SetupGroupFn setup) {
     const GroupSettings settings = rasterizer.groupSettings(stream.shaded, stream.count);
     TriangleGroup g{};
     for (UINT first = 0; first < primCount; first += kGroupSize) {
@@ -755,7 +756,7 @@ void drawIndexedList(Rasterizer& rasterizer, const VertexStream& stream, UINT pr
     const SetupGroupFn setup = setupGroupFunction();
     if (setup && !pretransformed &&
         static_cast<uint64_t>(stream.count) * sizeof(ShadedVertex) < (uint64_t{1} << 31)) {
-        drawIndexedGroups(rasterizer, stream, primCount, setup);
+        drawIndexedGroups(rasterizer, stream, offset, primCount, setup);
         return;
     }
     auto vertex = [&](UINT index) -> const ShadedVertex* {
