@@ -29,19 +29,15 @@ struct NamedModel {
 };
 
 const NamedModel NAMED_MODELS[] = {
-    {"knodu.r3d", &ShowState::knoduMesh},
-    {"thingy.r3d", &ShowState::thingyMesh},
-    {"obu.r3d", &ShowState::obuMesh},
-    {"glimmora.r3d", &ShowState::glimmoraMesh},
+    {"knodu.r3d", &ShowState::knoduMesh}, {"thingy.r3d", &ShowState::thingyMesh},
+    {"obu.r3d", &ShowState::obuMesh},     {"glimmora.r3d", &ShowState::glimmoraMesh},
 };
 
 // The font's files as the text writer indexes them.
 std::vector<std::string> glyphNames()
 {
     std::vector<std::string> names;
-    for (char c = 'a'; c <= 'z'; ++c)
-        names.push_back(std::string("s") + c + ".tga");
-    for (char c = '0'; c <= '9'; ++c)
+    for (char c : std::string("abcdefghijklmnopqrstuvwxyz0123456789"))
         names.push_back(std::string("s") + c + ".tga");
     for (const char* name : {"shuuto", "sdot", "skautta", "skaksois", "sviiva", "spilkku"})
         names.push_back(std::string(name) + ".tga");
@@ -61,10 +57,7 @@ void writeWholeDataSet()
         gridModel(k + 2).write(std::string("data/") + NAMED_MODELS[k].file);
 }
 
-struct Box {
-    std::string text, caption;
-    bool operator==(const Box&) const = default;
-};
+using Box = std::pair<std::string, std::string>; // text, caption
 
 std::vector<Box> shownBoxes()
 {
@@ -75,16 +68,6 @@ std::vector<Box> shownBoxes()
         boxes.push_back({box.text, box.caption});
     }
     return boxes;
-}
-
-void expectAllFieldsEmpty()
-{
-    for (const NamedTexture& named : NAMED_TEXTURES)
-        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
-    for (IDirect3DTexture8* glyph : showState.glyphs)
-        EXPECT_EQ(glyph, nullptr);
-    for (const NamedModel& named : NAMED_MODELS)
-        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
 }
 
 using AssetSet = ShowDeviceTest;
@@ -127,5 +110,10 @@ TEST_F(AssetSet, MissingOrUnreadableFilesShowOneBoxEachAndLeaveOnlyTheirFieldsEm
     }
     EXPECT_EQ(order, "bt");
     EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
-    expectAllFieldsEmpty();
+    for (const NamedTexture& named : NAMED_TEXTURES)
+        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
+    for (IDirect3DTexture8* glyph : showState.glyphs)
+        EXPECT_EQ(glyph, nullptr);
+    for (const NamedModel& named : NAMED_MODELS)
+        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -23,17 +24,9 @@ struct DibLayout {
 Bytes makeDib(const DibLayout& s)
 {
     Bytes out;
-    putLe32(out, 40);
-    putLe32(out, static_cast<uint32_t>(s.width));
-    putLe32(out, static_cast<uint32_t>(s.height));
-    putLe16(out, s.planes);
-    putLe16(out, s.bitCount);
-    putLe32(out, s.compression);
-    putLe32(out, static_cast<uint32_t>(s.pixels.size()));
-    putLe32(out, 2835);
-    putLe32(out, 2835);
-    putLe32(out, s.coloursUsed);
-    putLe32(out, 0);
+    for (uint32_t field : {40u, uint32_t(s.width), uint32_t(s.height), s.planes | uint32_t{s.bitCount} << 16,
+                           s.compression, uint32_t(s.pixels.size()), 2835u, 2835u, s.coloursUsed, 0u})
+        putLe32(out, field);
     for (uint32_t m : s.masks)
         putLe32(out, m);
     out.insert(out.end(), s.palette.begin(), s.palette.end());
@@ -69,12 +62,8 @@ const DibLayout rle8Example{.width = 6, .height = 4, .bitCount = 8, .compression
 
 TEST(BmpReader, RefusesHeadersItCannotRead)
 {
-    struct Case {
-        const char* what;
-        DibLayout layout;
-    };
     const Bytes pixel = {1, 2, 3, 0};
-    const Case cases[] = {
+    const std::pair<std::string, DibLayout> cases[] = {
         {"width 0", {.width = 0, .pixels = pixel}},
         {"two planes", {.planes = 2, .pixels = pixel}},
         {"2 bits per pixel", {.bitCount = 2, .pixels = pixel}},
@@ -87,9 +76,9 @@ TEST(BmpReader, RefusesHeadersItCannotRead)
         {"too wide", {.width = 16385, .bitCount = 8, .palette = Bytes(1024), .pixels = Bytes(16388)}},
         {"pixel rows cut short", {.width = 3, .height = 3, .pixels = Bytes(30)}},
     };
-    for (const Case& c : cases) {
-        expectRefused(readBmp, makeBmp(c.layout), c.what);
-        expectRefused(readDib, makeDib(c.layout), std::string(c.what) + " without file header");
+    for (const auto& [what, layout] : cases) {
+        expectRefused(readBmp, makeBmp(layout), what);
+        expectRefused(readDib, makeDib(layout), what + " without file header");
     }
 
     Bytes lying = makeBmp({.pixels = pixel});
@@ -131,14 +120,8 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
 
 TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
 {
-    struct Case {
-        const char* what;
-        DibLayout layout;
-        D3DFORMAT format;
-        Bytes rgba;
-    };
     const Bytes twoPixels = {10, 20, 30, 40, 50, 60, 70, 80};
-    const Case cases[] = {
+    const std::tuple<const char*, DibLayout, D3DFORMAT, Bytes> cases[] = {
         {"top-down 32 bits with red in the low byte", {.width = 1, .height = -2, .bitCount = 32, .compression = 3,
           .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = twoPixels},
          D3DFMT_X8R8G8B8, {10, 20, 30, 255, 50, 60, 70, 255}},
@@ -149,12 +132,12 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
           .masks = {0x001F, 0x07E0, 0xF800}, .pixels = {0x1F, 0x00, 0x20, 0x08, 0, 0}},
          D3DFMT_X8R8G8B8, {255, 0, 0, 255, 0, 4, 8, 255}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, layout, format, rgba] : cases) {
         // With and without the file header: a headerless DIB's pixels follow its masks.
-        for (const Bytes& file : {makeBmp(c.layout), makeDib(c.layout)}) {
+        for (const Bytes& file : {makeBmp(layout), makeDib(layout)}) {
             const DecodedImage image = decodeOrFail(file);
-            EXPECT_EQ(image.format, c.format) << c.what;
-            EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+            EXPECT_EQ(image.format, format) << what;
+            EXPECT_EQ(toRgba(image).pixels, rgba) << what;
         }
     }
 }

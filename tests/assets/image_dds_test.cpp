@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 struct DdsLayout {
@@ -36,13 +38,8 @@ Bytes ddsHeader(const DdsLayout& s)
 TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
 {
     // Converted layouts are checked on their first pixel, whose bytes are 0x01 0x01 0x02 0x03.
-    struct Case {
-        const char* name;
-        DdsLayout layout;
-        D3DFORMAT format;
-        Bytes firstPixel; // empty: used in place
-    };
-    const Case cases[] = {
+    // Name, layout, format, first pixel (none: used in place).
+    const std::tuple<const char*, DdsLayout, D3DFORMAT, Bytes> cases[] = {
         {"alpha mask without the alpha flag", {}, D3DFMT_X8R8G8B8, {}},
         {"R5G6B5", {.bitCount = 16, .masks = {0xF800, 0x7E0, 0x1F, 0}}, D3DFMT_R5G6B5, {}},
         {"A1R5G5B5", {.pixelFlags = 0x41, .bitCount = 16, .masks = {0x7C00, 0x3E0, 0x1F, 0x8000}}, D3DFMT_A1R5G5B5, {}},
@@ -53,20 +50,20 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         {"A8B8G8R8", {.pixelFlags = 0x41, .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}}, D3DFMT_A8R8G8B8, {1, 1, 2, 3}},
         {"X8B8G8R8", {.masks = {0xFF, 0xFF00, 0xFF0000, 0}}, D3DFMT_X8R8G8B8, {1, 1, 2, 255}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bytes file = ddsHeader(c.layout);
-        for (size_t i = 0; i < 4 * 4 * c.layout.bitCount / 8; ++i)
+    for (const auto& [name, layout, format, firstPixel] : cases) {
+        SCOPED_TRACE(name);
+        Bytes file = ddsHeader(layout);
+        for (size_t i = 0; i < 4 * 4 * layout.bitCount / 8; ++i)
             file.push_back(static_cast<BYTE>(i == 0 ? 1 : i));
         const DecodedImage image = decodeOrFail(file);
-        EXPECT_EQ(image.format, c.format);
+        EXPECT_EQ(image.format, format);
         EXPECT_EQ(image.next, nullptr);
-        if (c.firstPixel.empty()) {
+        if (firstPixel.empty()) {
             EXPECT_EQ(image.pixels, file.data() + 128);
-            EXPECT_EQ(image.pitch, 4 * c.layout.bitCount / 8);
+            EXPECT_EQ(image.pitch, 4 * layout.bitCount / 8);
         } else {
             const Rgba rgba = toRgba(image);
-            EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 4), c.firstPixel);
+            EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 4), firstPixel);
         }
     }
 }
@@ -77,32 +74,23 @@ TEST(DdsReader, MipLevelsThenCubeFacesFollowAsNextImages)
     const DdsLayout layout{.width = 4, .height = 2, .mipMapCount = 3, .pixelFlags = 0x20000, .bitCount = 8,
                        .masks = {0xFF, 0, 0, 0}, .caps2 = 0x200 | 0x400 | 0x1000 | 0x8000};
     Bytes file = ddsHeader(layout);
-    const size_t levelBytes[] = {8, 2, 1};
     file.resize(128 + 3 * (8 + 2 + 1));
     DecodedImage image;
     ASSERT_TRUE(readDds(file.data(), file.size(), image));
     const UINT sizes[3][2] = {{4, 2}, {2, 1}, {1, 1}};
     const DecodedImage* at = &image;
-    size_t offset = 128;
-    for (int i = 0; i < 9; ++i) {
+    for (size_t i = 0, offset = 128; i < 9; offset += at->width * at->height, at = at->next.get(), ++i) {
         ASSERT_NE(at, nullptr) << "image " << i;
-        EXPECT_EQ(at->format, D3DFMT_L8);
-        EXPECT_EQ(at->width, sizes[i % 3][0]) << "image " << i;
-        EXPECT_EQ(at->height, sizes[i % 3][1]) << "image " << i;
-        EXPECT_EQ(at->pixels, file.data() + offset) << "image " << i;
-        offset += levelBytes[i % 3];
-        at = at->next.get();
+        EXPECT_EQ(std::tuple(at->format, at->width, at->height, at->pixels),
+                  std::tuple(D3DFMT_L8, sizes[i % 3][0], sizes[i % 3][1], file.data() + offset))
+            << "image " << i;
     }
     EXPECT_EQ(at, nullptr);
 }
 
 TEST(DdsReader, RefusesSurfacesItCannotRead)
 {
-    struct Case {
-        const char* what;
-        DdsLayout layout;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, DdsLayout> cases[] = {
         {"DX10 extended header", {.pixelFlags = 0x4, .fourCc = MAKEFOURCC('D', 'X', '1', '0')}},
         {"volume texture", {.caps2 = 0x200000}},
         {"cube map without faces", {.caps2 = 0x200}},
@@ -112,10 +100,10 @@ TEST(DdsReader, RefusesSurfacesItCannotRead)
         {"width 0", {.width = 0}},
         {"too tall", {.height = 16385}},
     };
-    for (const Case& c : cases) {
-        Bytes file = ddsHeader(c.layout);
+    for (const auto& [what, layout] : cases) {
+        Bytes file = ddsHeader(layout);
         file.resize(file.size() + 4 * 4 * 4, 0);
-        expectRefused(readDds, file, c.what);
+        expectRefused(readDds, file, what);
     }
     Bytes badSize = ddsHeader({});
     badSize[4] = 100;
@@ -127,27 +115,25 @@ TEST(DdsReader, ImageMagickSurfacesMatchImageMagicksOwnDecoding)
 {
     REQUIRE_CONVERT();
     const std::string png = sourcePng("dds-source", makeTestPicture(32, 16, true), true);
-    const std::pair<const char*, const char*> cases[] = {
-        {"dds-none", "-define dds:compression=none"},
-        {"dds-none-opaque", "-alpha off -define dds:compression=none"},
-        {"dds-dxt1", "-alpha off -define dds:compression=dxt1"},
-        {"dds-dxt5", "-define dds:compression=dxt5"},
+    // DXT blocks are handed over as stored; their expansion may round a step off ImageMagick's.
+    const std::tuple<const char*, const char*, D3DFORMAT, int> cases[] = {
+        {"dds-none", "-define dds:compression=none", D3DFMT_A8R8G8B8, 0},
+        {"dds-none-opaque", "-alpha off -define dds:compression=none", D3DFMT_R8G8B8, 0},
+        {"dds-dxt1", "-alpha off -define dds:compression=dxt1", D3DFMT_DXT1, 1},
+        {"dds-dxt5", "-define dds:compression=dxt5", D3DFMT_DXT5, 1},
     };
-    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_R8G8B8, D3DFMT_DXT1, D3DFMT_DXT5};
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const auto [name, options] = cases[i];
+    for (const auto& [name, options, format, tolerance] : cases) {
         SCOPED_TRACE(name);
         const std::string path = convertTo(png, options, "dds", name);
         const Bytes file = readFileBytes(path);
-        // DXT blocks are handed over as stored; their expansion may round a step off ImageMagick's.
-        const DecodedImage image = expectDecodes(readDds, file, formats[i], convertToRgba(path, 32, 16), i < 2 ? 0 : 1, name);
+        const DecodedImage image = expectDecodes(readDds, file, format, convertToRgba(path, 32, 16), tolerance, name);
         EXPECT_EQ(image.pixels, file.data() + 128) << "used in place";
         // ImageMagick writes the full chain for power-of-two sizes: 32×16 down to 1×1.
         int levels = 0;
         for (const DecodedImage* at = &image; at; at = at->next.get(), ++levels) {
             EXPECT_EQ(at->width, std::max(32u >> levels, 1u)) << "level " << levels;
             EXPECT_EQ(at->height, std::max(16u >> levels, 1u)) << "level " << levels;
-            EXPECT_EQ(at->format, formats[i]);
+            EXPECT_EQ(at->format, format);
         }
         EXPECT_EQ(levels, 6);
         expectCutsRefused(readDds, file, file.size(), name);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(ImageRecogniser, BytesNoReaderAcceptsGiveInvalidDataAndAnEmptyImage)
 {
     const Bytes cases[] = {Bytes{}, Bytes{0}, Bytes(4096, 0), Bytes(4096, 0xFF)};
@@ -51,17 +53,13 @@ TEST(DecodedImageRecord, MovingHandsOverTheBufferAndResetFreesTheWholeChain)
     ASSERT_TRUE(owned.ownsPixels);
     const BYTE* pixels = owned.pixels;
     DecodedImage moved(std::move(owned));
-    EXPECT_EQ(moved.pixels, pixels);
-    EXPECT_TRUE(moved.ownsPixels);
-    EXPECT_EQ(owned.pixels, nullptr);
-    EXPECT_FALSE(owned.ownsPixels);
+    EXPECT_EQ(std::tuple(moved.pixels, moved.ownsPixels), std::tuple(pixels, true));
+    EXPECT_EQ(std::tuple(owned.pixels, owned.ownsPixels), std::tuple(nullptr, false));
 
     // Further images with buffers of their own are freed with the first (checked by the
     // leak sanitizer in sanitizer builds).
     moved.next = std::make_unique<DecodedImage>(decodeOrFail(rle));
     moved.next->next = std::make_unique<DecodedImage>(decodeOrFail(rle));
     moved.reset();
-    EXPECT_EQ(moved.pixels, nullptr);
-    EXPECT_EQ(moved.next, nullptr);
-    EXPECT_EQ(moved.format, D3DFMT_UNKNOWN);
+    EXPECT_EQ(std::tuple(moved.pixels, moved.next.get(), moved.format), std::tuple(nullptr, nullptr, D3DFMT_UNKNOWN));
 }

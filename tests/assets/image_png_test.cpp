@@ -34,46 +34,39 @@ TEST(PngReader, EveryColourTypeAndBitDepthDecodesAsImageMagickDecodesIt)
                                "-compose multiply -composite";
     const std::string grey = "-size 13x9 gradient: -colorspace gray";
     const std::string alpha = " -alpha set -channel A -fx 'i<3?i/3:1' +channel";
-    struct Case {
-        std::string options;
-        const char* type; // the output's PNG flavour: png8 for palettes
-        int colourType, bitDepth;
-        D3DFORMAT format;
-    };
-    std::vector<Case> cases;
+    // Options, colour type, bit depth, format; palettes are written as png8.
+    std::vector<std::tuple<std::string, int, int, D3DFORMAT>> cases;
     for (int depth : {1, 2, 4, 8, 16})
-        cases.push_back({grey + " -depth " + std::to_string(depth), "png", 0, depth, D3DFMT_L8});
+        cases.emplace_back(grey + " -depth " + std::to_string(depth), 0, depth, D3DFMT_L8);
     for (int depth : {1, 2, 4, 8})
-        cases.push_back({colour + " +dither -colors " + std::to_string(depth == 1 ? 2 : depth == 2 ? 3 : 11), "png8", 3,
-                         depth, D3DFMT_P8});
+        cases.emplace_back(colour + " +dither -colors " + std::to_string(depth == 1 ? 2 : depth == 2 ? 3 : 11), 3,
+                           depth, D3DFMT_P8);
     for (int depth : {8, 16}) {
-        cases.push_back({grey + alpha + " -depth " + std::to_string(depth), "png", 4, depth, D3DFMT_A8L8});
-        cases.push_back({colour + " -depth " + std::to_string(depth), "png", 2, depth, D3DFMT_X8R8G8B8});
-        cases.push_back({colour + alpha + " -depth " + std::to_string(depth), "png", 6, depth, D3DFMT_A8R8G8B8});
+        cases.emplace_back(grey + alpha + " -depth " + std::to_string(depth), 4, depth, D3DFMT_A8L8);
+        cases.emplace_back(colour + " -depth " + std::to_string(depth), 2, depth, D3DFMT_X8R8G8B8);
+        cases.emplace_back(colour + alpha + " -depth " + std::to_string(depth), 6, depth, D3DFMT_A8R8G8B8);
     }
     // Transparency chunks: palette alphas, and one transparent grey or colour.
-    cases.push_back({colour + alpha + " +dither -colors 11", "png8", 3, 4, D3DFMT_P8});
-    cases.push_back({grey + " -depth 2 -transparent black", "png", 0, 2, D3DFMT_A8L8});
-    cases.push_back({colour + " -depth 16 -transparent red", "png", 2, 16, D3DFMT_A8R8G8B8});
+    cases.emplace_back(colour + alpha + " +dither -colors 11", 3, 4, D3DFMT_P8);
+    cases.emplace_back(grey + " -depth 2 -transparent black", 0, 2, D3DFMT_A8L8);
+    cases.emplace_back(colour + " -depth 16 -transparent red", 2, 16, D3DFMT_A8R8G8B8);
 
     for (bool interlaced : {false, true}) {
         for (size_t i = 0; i < cases.size(); ++i) {
-            const Case& c = cases[i];
+            const auto& [options, colourType, bitDepth, format] = cases[i];
             const std::string name = "png-case" + std::to_string(i) + (interlaced ? "-interlaced" : "");
             const std::string path = scratchPath(name + ".png");
-            ASSERT_TRUE(runConvert(c.options + " -define png:color-type=" + std::to_string(c.colourType) +
-                                   " -define png:bit-depth=" + std::to_string(c.bitDepth) + " -interlace " +
-                                   (interlaced ? "PNG" : "None") + " '" + c.type + ":" + path + "'"));
+            ASSERT_TRUE(runConvert(options + " -define png:color-type=" + std::to_string(colourType) +
+                                   " -define png:bit-depth=" + std::to_string(bitDepth) + " -interlace " +
+                                   (interlaced ? "PNG" : "None") + (colourType == 3 ? " 'png8:" : " 'png:") + path + "'"));
             const Bytes file = readFileBytes(path);
             ASSERT_GT(file.size(), 33u);
             ASSERT_EQ(std::make_tuple(int(file[24]), int(file[25]), file[28] != 0),
-                      std::make_tuple(c.bitDepth, c.colourType, interlaced))
+                      std::make_tuple(bitDepth, colourType, interlaced))
                 << name << ": ImageMagick chose another layout";
-            const DecodedImage image = expectDecodes(readPng, file, c.format, reference(path, c.bitDepth), 0, name);
-            EXPECT_EQ(image.palette != nullptr, c.format == D3DFMT_P8) << name;
-            if (image.palette) {
-                EXPECT_EQ(image.palette[200].peFlags, 255) << name << ": entries past PLTE are opaque";
-            }
+            const DecodedImage image = expectDecodes(readPng, file, format, reference(path, bitDepth), 0, name);
+            EXPECT_EQ(image.palette != nullptr, format == D3DFMT_P8) << name;
+            EXPECT_EQ(image.palette ? image.palette[200].peFlags : 255, 255) << name << ": past PLTE is opaque";
         }
     }
 }

@@ -4,35 +4,29 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace std::string_literals;
 
-Bytes textBytes(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
+Bytes textBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 } // namespace
 
 TEST(PpmReader, HeadersWithCommentsAndOddMaxvalsScaleToEightBits)
 {
-    struct Case {
-        const char* what;
-        Bytes file;
-        Bytes rgba;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Bytes, Bytes> cases[] = {
         // Comments anywhere white space may be; maxval 1000 scaled to 0..255, rounded.
         {"plain", textBytes("P3\n# made by hand\n2 1 # two pixels\n1000\n0 500 1000\n  999 2 #x\n 4"),
          {0, 128, 255, 255, 255, 1, 1, 255}},
         {"raw, maxval 1", textBytes("P6 2 1 1\n\x01\x00\x01\x00\x01\x00"s), {255, 0, 255, 255, 0, 255, 0, 255}},
         {"raw 16-bit samples, big-endian", textBytes("P6\n1 1\n65535\n\xFF\xFF\x80\x00\x00\x80"s), {255, 128, 0, 255}},
     };
-    for (const Case& c : cases) {
-        const DecodedImage image = decodeOrFail(c.file);
-        EXPECT_EQ(image.format, D3DFMT_X8R8G8B8) << c.what;
-        EXPECT_EQ(toRgba(image).pixels, c.rgba) << c.what;
+    for (const auto& [what, file, rgba] : cases) {
+        const DecodedImage image = decodeOrFail(file);
+        EXPECT_EQ(image.format, D3DFMT_X8R8G8B8) << what;
+        EXPECT_EQ(toRgba(image).pixels, rgba) << what;
     }
 }
 
@@ -57,10 +51,8 @@ TEST(PpmReader, ImageMagickPixmapsDecodeToTheirPicture)
     REQUIRE_CONVERT();
     const Rgba picture = makeTestPicture(19, 11, false);
     const std::string png = sourcePng("ppm-source", picture, false);
-    const std::pair<const char*, const char*> cases[] = {{"ppm-raw-8", "-depth 8"},
-                                                         {"ppm-raw-16", "-depth 16"},
-                                                         {"ppm-plain-8", "-depth 8 -compress none"},
-                                                         {"ppm-plain-16", "-depth 16 -compress none"}};
+    const std::pair<const char*, const char*> cases[] = {{"ppm-raw-8", "-depth 8"}, {"ppm-raw-16", "-depth 16"},
+        {"ppm-plain-8", "-depth 8 -compress none"}, {"ppm-plain-16", "-depth 16 -compress none"}};
     for (const auto& [name, options] : cases) {
         const Bytes file = readFileBytes(convertTo(png, options, "ppm", name));
         ASSERT_GT(file.size(), 2u);

@@ -12,7 +12,7 @@
 Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
 {
     Rgba picture{width, height, std::vector<BYTE>(size_t{width} * height * 4)};
-    for (UINT y = 0; y < height; ++y) {
+    for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
             BYTE* p = &picture.pixels[(size_t{y} * width + x) * 4];
             p[0] = static_cast<BYTE>(width > 1 ? x * 255 / (width - 1) : 0);
@@ -24,7 +24,6 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
                 p[1] = 0;
             }
         }
-    }
     return picture;
 }
 
@@ -80,9 +79,8 @@ void writeFileBytes(const std::string& path, const Bytes& bytes)
 
 bool runConvert(const std::string& arguments)
 {
-    const std::string command = "convert " + arguments + " 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(status, 0) << command;
+    const int status = std::system(("convert " + arguments + " 2>&1").c_str());
+    EXPECT_EQ(status, 0) << "convert " << arguments;
     return status == 0;
 }
 
@@ -134,34 +132,25 @@ DecodedImage expectDecodes(ImageReader read, const Bytes& file, D3DFORMAT format
 DecodedImage decodeOrFail(const Bytes& bytes)
 {
     DecodedImage image;
-    const HRESULT result = decodeImage(bytes.data(), bytes.size(), image);
-    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(decodeImage(bytes.data(), bytes.size(), image), S_OK);
     return image;
 }
 
 void putLe16(Bytes& out, uint32_t v)
 {
-    out.push_back(static_cast<BYTE>(v));
-    out.push_back(static_cast<BYTE>(v >> 8));
+    out.insert(out.end(), {BYTE(v), BYTE(v >> 8)});
 }
 
 void putLe32(Bytes& out, uint32_t v)
 {
-    putLe16(out, v & 0xFFFF);
-    putLe16(out, v >> 16);
+    out.insert(out.end(), {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)});
 }
 
 Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)
 {
-    Bytes out = {s.idLength, s.colourMapType, s.imageType};
-    putLe16(out, s.colourMapFirst);
-    putLe16(out, s.colourMapLength);
-    out.push_back(s.colourMapBits);
-    putLe32(out, 0); // x and y origin
-    putLe16(out, s.width);
-    putLe16(out, s.height);
-    out.push_back(s.pixelBits);
-    out.push_back(s.descriptor);
+    Bytes out = {s.idLength, s.colourMapType, s.imageType, BYTE(s.colourMapFirst), BYTE(s.colourMapFirst >> 8),
+                 BYTE(s.colourMapLength), BYTE(s.colourMapLength >> 8), s.colourMapBits, 0, 0, 0, 0, // origin
+                 BYTE(s.width), BYTE(s.width >> 8), BYTE(s.height), BYTE(s.height >> 8), s.pixelBits, s.descriptor};
     for (BYTE i = 0; i < s.idLength; ++i)
         out.push_back(static_cast<BYTE>('a' + i % 26));
     out.insert(out.end(), colourMap.begin(), colourMap.end());
@@ -195,15 +184,11 @@ void expectCutsRefused(ImageReader read, const Bytes& file, size_t refusedBelow,
                                              << ", expected " << expected.width << "x" << expected.height;
     size_t mismatches = 0;
     std::string first;
-    for (UINT y = 0; y < actual.height; ++y) {
-        for (UINT x = 0; x < actual.width; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                const int a = actual.at(x, y)[c], e = expected.at(x, y)[c];
-                if (std::abs(a - e) > tolerance && mismatches++ == 0)
-                    first = "first at (" + std::to_string(x) + "," + std::to_string(y) + ") channel " +
-                            std::to_string(c) + ": " + std::to_string(a) + ", expected " + std::to_string(e);
-            }
-        }
+    for (size_t i = 0; i < actual.pixels.size(); ++i) {
+        const int a = actual.pixels[i], e = expected.pixels[i];
+        if (std::abs(a - e) > tolerance && mismatches++ == 0)
+            first = "first at (" + std::to_string(i / 4 % actual.width) + "," + std::to_string(i / 4 / actual.width) +
+                    ") channel " + std::to_string(i % 4) + ": " + std::to_string(a) + ", expected " + std::to_string(e);
     }
     if (mismatches == 0)
         return ::testing::AssertionSuccess();

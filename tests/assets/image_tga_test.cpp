@@ -9,12 +9,7 @@
 
 TEST(TgaReader, RefusesHeadersItCannotReadAndDataRunningOut)
 {
-    struct Case {
-        const char* what;
-        TgaLayout layout;
-        Bytes colourMap;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, TgaLayout, Bytes> cases[] = {
         {"image type 0 (no image data)", {.imageType = 0}, {}},
         {"colour-map type 2", {.colourMapType = 2}, {}},
         {"12-bit pixels", {.pixelBits = 12}, {}},
@@ -33,8 +28,8 @@ TEST(TgaReader, RefusesHeadersItCannotReadAndDataRunningOut)
     };
     // Enough pixel data for every case, so only the header can be the reason.
     const Bytes pixels(16385 * 3, 1);
-    for (const Case& c : cases)
-        expectRefused(readTga, makeTga(c.layout, c.colourMap, pixels), c.what);
+    for (const auto& [what, layout, colourMap] : cases)
+        expectRefused(readTga, makeTga(layout, colourMap, pixels), what);
     // 16384 × 4097 passes 2^26 pixels, though the run-length data would cover it.
     Bytes runs;
     for (size_t covered = 0; covered < size_t{16384} * 4097; covered += 128)
@@ -54,30 +49,25 @@ TEST(TgaReader, RawTopDownPixelsAreUsedInPlaceInTheFormatTheirBitsChoose)
 {
     // The alpha bits of the descriptor do not change the format; an ID field, a colour map in
     // a true-colour file and trailing data (a TGA 2.0 footer, say) are skipped.
-    struct Case {
-        TgaLayout layout;
-        Bytes colourMap;
-        D3DFORMAT format;
-    };
-    const Case cases[] = {
+    const std::tuple<TgaLayout, Bytes, D3DFORMAT> cases[] = {
         {{.width = 2, .height = 2, .pixelBits = 15}, {}, D3DFMT_X1R5G5B5},
         {{.width = 2, .height = 2, .pixelBits = 16, .descriptor = 0x21}, {}, D3DFMT_A1R5G5B5},
         {{.idLength = 5, .width = 2, .height = 2, .pixelBits = 24}, {}, D3DFMT_R8G8B8},
         {{.idLength = 3, .colourMapType = 1, .colourMapLength = 3, .colourMapBits = 16, .pixelBits = 24},
          Bytes(6, 0xEE), D3DFMT_R8G8B8},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.layout.pixelBits) << " bits, descriptor " << int(c.layout.descriptor));
-        Bytes pixels(size_t{c.layout.width} * c.layout.height * ((c.layout.pixelBits + 7) / 8));
+    for (const auto& [layout, colourMap, format] : cases) {
+        SCOPED_TRACE(testing::Message() << int(layout.pixelBits) << " bits, descriptor " << int(layout.descriptor));
+        Bytes pixels(size_t{layout.width} * layout.height * ((layout.pixelBits + 7) / 8));
         for (size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = static_cast<BYTE>(i * 17 + 3);
-        Bytes file = makeTga(c.layout, c.colourMap, pixels);
+        Bytes file = makeTga(layout, colourMap, pixels);
         file.resize(file.size() + 26, 0);
         const DecodedImage image = decodeOrFail(file);
-        EXPECT_EQ(image.format, c.format);
+        EXPECT_EQ(image.format, format);
         EXPECT_EQ(image.palette, nullptr);
         EXPECT_FALSE(image.ownsPixels);
-        EXPECT_EQ(image.pixels, file.data() + 18 + c.layout.idLength + c.colourMap.size());
+        EXPECT_EQ(image.pixels, file.data() + 18 + layout.idLength + colourMap.size());
         EXPECT_EQ(storedBytes(image), pixels);
     }
 }
@@ -114,20 +104,15 @@ TEST(TgaReader, RunLengthPacketsContinueOnTheNextRowAndStopAtTheImageEnd)
     // 3×2 greyscale, bottom-up: a run of 4 (fills the bottom row and starts the top one), a
     // literal packet of 3 whose last pixel passes the end of the image and is dropped.
     const Bytes stream = {0x83, 50, 0x02, 60, 70, 80};
-    struct Case {
-        BYTE descriptor;
-        Bytes stream;
-        Bytes expected;
-    };
-    const Case cases[] = {
+    const std::tuple<BYTE, Bytes, Bytes> cases[] = {
         {0x00, stream, {50, 60, 70, 50, 50, 50}},
         {0x30, stream, {50, 50, 50, 70, 60, 50}}, // right to left, top-down
         {0x00, {0xFF, 9}, Bytes(6, 9)},           // a run longer than the whole image
     };
-    for (const Case& c : cases) {
-        const Bytes file = makeTga({.imageType = 11, .width = 3, .height = 2, .pixelBits = 8, .descriptor = c.descriptor},
-                                   {}, c.stream);
-        EXPECT_EQ(storedBytes(decodeOrFail(file)), c.expected) << int(c.descriptor);
+    for (const auto& [descriptor, runs, expected] : cases) {
+        const Bytes file =
+            makeTga({.imageType = 11, .width = 3, .height = 2, .pixelBits = 8, .descriptor = descriptor}, {}, runs);
+        EXPECT_EQ(storedBytes(decodeOrFail(file)), expected) << int(descriptor);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -50,14 +51,8 @@ using VertexFields = std::array<float, 11>;
 TEST(ModelFile, FieldsComeFromTheirBlocksAndWhatTheFileLacksIsFilledIn)
 {
     const float s = std::sqrt(17.0f);
-    struct Case {
-        const char* what;
-        R3dFile file;
-        ModelNormals normals;
-        int texCoordCount;
-        std::vector<VertexFields> vertices;
-    };
-    const Case cases[] = {
+    // What, file, where its normals come from, texture pair count, vertices.
+    const std::tuple<const char*, R3dFile, ModelNormals, int, std::vector<VertexFields>> cases[] = {
         // The file's normal sits where the vertex format declares it, after a blend weight of
         // 0; vertices with a texture pair get texture set 1 at (1, 1).
         {"full file", squareModel(), ModelNormals::File, 4,
@@ -95,17 +90,17 @@ TEST(ModelFile, FieldsComeFromTheirBlocksAndWhatTheFileLacksIsFilledIn)
         {"points", R3dFile().header(2, 0, 0, 0).floats({0, 0, 0, 1, 1, 1}), ModelNormals::None, 0,
          {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const ModelData model = parse(c.file);
-        EXPECT_EQ(model.normals, c.normals);
-        EXPECT_EQ(model.texCoordCount, c.texCoordCount);
-        ASSERT_EQ(model.vertices.size(), c.vertices.size());
-        for (size_t i = 0; i < c.vertices.size(); ++i) {
+    for (const auto& [what, file, normals, texCoordCount, vertices] : cases) {
+        SCOPED_TRACE(what);
+        const ModelData model = parse(file);
+        EXPECT_EQ(model.normals, normals);
+        EXPECT_EQ(model.texCoordCount, texCoordCount);
+        ASSERT_EQ(model.vertices.size(), vertices.size());
+        for (size_t i = 0; i < vertices.size(); ++i) {
             VertexFields actual;
             std::memcpy(actual.data(), &model.vertices[i], sizeof(MeshVertex));
             for (size_t k = 0; k < actual.size(); ++k)
-                EXPECT_NEAR(actual[k], c.vertices[i][k], 1e-6f) << "vertex " << i << " field " << k;
+                EXPECT_NEAR(actual[k], vertices[i][k], 1e-6f) << "vertex " << i << " field " << k;
         }
     }
 }
@@ -128,18 +123,14 @@ TEST(ModelFile, ReservedFieldTrailingBytesAndTheSizeOfTheNormalFlagChangeNothing
     expectSameModel(plain, parse(negativeFlag));
 }
 
-TEST(ModelFile, EveryTruncationOfAValidFileIsRefused)
+TEST(ModelFile, TruncationsCountsAndIndicesItCannotTrustAreRefusedBeforeAnyAllocation)
 {
-    const R3dFile file = squareModel();
-    for (size_t size = 0; size < file.bytes.size(); ++size)
-        expectRefused({file.bytes.begin(), file.bytes.begin() + size}, "prefix of " + std::to_string(size));
-
+    const R3dFile square = squareModel();
+    for (size_t size = 0; size < square.bytes.size(); ++size)
+        expectRefused({square.bytes.begin(), square.bytes.begin() + size}, "prefix of " + std::to_string(size));
     ModelData model;
     EXPECT_FALSE(parseModel(nullptr, 0, model));
-}
 
-TEST(ModelFile, CountsAndIndicesItCannotTrustAreRefusedBeforeAnyAllocation)
-{
     const int32_t huge = INT_MAX;
     const int32_t counts[][4] = {
         {-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 0, -1}, {huge, huge, 1, huge},

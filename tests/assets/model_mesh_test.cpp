@@ -91,25 +91,18 @@ TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
 TEST_F(ModelMesh, FailingBufferCreationOrLockGivesAnEmptyMeshAndLeaksNoBuffer)
 {
     gridModel(3).write("data/grid.r3d");
-    struct Case {
-        const char* why;
-        void (*configure)(d3d8host::DeviceConfig&);
-    };
-    const Case cases[] = {
+    const std::pair<const char*, void (*)(d3d8host::DeviceConfig&)> cases[] = {
         {"vertex buffer creation", [](d3d8host::DeviceConfig& c) { c.failCreateVertexBuffer = true; }},
         {"index buffer creation", [](d3d8host::DeviceConfig& c) { c.failCreateIndexBuffer = true; }},
         {"vertex buffer lock", [](d3d8host::DeviceConfig& c) { c.failLockAfter = 0; }},
         {"index buffer lock", [](d3d8host::DeviceConfig& c) { c.failLockAfter = 1; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& [why, configure] : cases) {
         d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
-        c.configure(config);
+        configure(config);
         createShowDevice(config);
-        expectFailedLoad("data\\grid.r3d", c.why);
-        showState.device->Release();
-        showState.direct3d->Release();
-        showState.device = nullptr;
-        showState.direct3d = nullptr;
+        expectFailedLoad("data\\grid.r3d", why);
+        releaseShowDevice();
         d3d8host::resetForTest();
     }
 }

@@ -12,7 +12,6 @@
 struct R3dFile {
     std::vector<uint8_t> bytes;
 
-    R3dFile& i32(int32_t value) { return u32(static_cast<uint32_t>(value)); }
     R3dFile& u32(uint32_t value)
     {
         for (int shift = 0; shift < 32; shift += 8)
@@ -23,7 +22,9 @@ struct R3dFile {
     R3dFile& header(int32_t vertices, int32_t triangles, int32_t hasNormals, int32_t texCoords,
                     int32_t reserved = 0)
     {
-        return i32(vertices).i32(triangles).i32(hasNormals).i32(texCoords).i32(reserved);
+        for (int32_t value : {vertices, triangles, hasNormals, texCoords, reserved})
+            u32(static_cast<uint32_t>(value));
+        return *this;
     }
     R3dFile& floats(std::initializer_list<float> values)
     {
@@ -51,13 +52,12 @@ struct R3dFile {
 //   v0 (0,0)  v1 (0,1)  v2 (1,1)  v3 (1,0); triangles 0 1 2 and 0 2 3.
 inline R3dFile squareModel(int32_t reserved = 0)
 {
-    R3dFile file;
-    file.header(4, 2, 1, 4, reserved);
-    file.floats({0, 0, 0, 0, 1, 0, 1, 1, 0, 1, 0, 0});
-    file.indices({0, 1, 2, 0, 2, 3});
-    file.floats({0.0f, 0.5f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1.0f});
-    file.floats({0.1f, 0.2f, -1, 0.3f, 0.4f, -1, 0.5f, 0.6f, -1, 0.7f, 0.8f, -1});
-    return file;
+    return R3dFile()
+        .header(4, 2, 1, 4, reserved)
+        .floats({0, 0, 0, 0, 1, 0, 1, 1, 0, 1, 0, 0})
+        .indices({0, 1, 2, 0, 2, 3})
+        .floats({0.0f, 0.5f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1.0f})
+        .floats({0.1f, 0.2f, -1, 0.3f, 0.4f, -1, 0.5f, 0.6f, -1, 0.7f, 0.8f, -1});
 }
 
 // A grid of n x n vertices in the plane z = 0, two clockwise triangles per cell, with

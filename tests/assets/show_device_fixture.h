@@ -11,8 +11,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ShowDeviceTest : ::testing::Test {
@@ -39,16 +42,22 @@ struct ShowDeviceTest : ::testing::Test {
     void TearDown() override
     {
         releaseAssets();
-        if (showState.device)
-            showState.device->Release();
-        if (showState.direct3d)
-            showState.direct3d->Release();
+        releaseShowDevice();
         resetShowState();
         d3d8host::setCallRecording(false);
         EXPECT_EQ(d3d8host::liveObjectCount(), 0);
         std::filesystem::current_path(previousDirectory);
         if (!HasFailure())
             std::filesystem::remove_all(directory);
+    }
+
+    // Device and Direct3D object released, so that another can be created.
+    static void releaseShowDevice()
+    {
+        if (showState.device)
+            std::exchange(showState.device, nullptr)->Release();
+        if (showState.direct3d)
+            std::exchange(showState.direct3d, nullptr)->Release();
     }
 
     // Window, Direct3D object and device as the show's start leaves them.
@@ -87,11 +96,8 @@ inline std::vector<std::string> callsStartingWith(const std::vector<std::string>
                                                   std::initializer_list<const char*> prefixes)
 {
     std::vector<std::string> picked;
-    for (const std::string& call : calls)
-        for (const char* prefix : prefixes)
-            if (call.rfind(prefix, 0) == 0) {
-                picked.push_back(call);
-                break;
-            }
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(picked), [&](const std::string& call) {
+        return std::any_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return call.starts_with(p); });
+    });
     return picked;
 }

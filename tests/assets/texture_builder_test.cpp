@@ -3,6 +3,7 @@
 #include "show_device_fixture.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -12,12 +13,7 @@ struct TextureBuilderTest : ShowDeviceTest {
     // A fresh device of this configuration in place of the last one.
     void makeDevice(const d3d8host::DeviceConfig& config = d3d8host::defaultDeviceConfig())
     {
-        if (device) {
-            device->Release();
-            showState.direct3d->Release();
-            device = nullptr;
-            showState.direct3d = nullptr;
-        }
+        releaseShowDevice();
         createShowDevice(config);
     }
 
@@ -71,24 +67,17 @@ struct TextureBuilderTest : ShowDeviceTest {
 
 TEST_F(TextureBuilderTest, FormatsFollowTheImageAndFallBackToTheCheapestSubstitute)
 {
-    Bytes opaqueMap(16 * 4), translucentMap(16 * 4);
-    for (int i = 0; i < 16; ++i) {
-        for (int c = 0; c < 3; ++c)
-            opaqueMap[i * 4 + c] = translucentMap[i * 4 + c] = static_cast<uint8_t>(i * 16);
-        opaqueMap[i * 4 + 3] = 255;
-        translucentMap[i * 4 + 3] = i == 5 ? 128 : 255;
-    }
+    Bytes opaqueMap;
+    for (BYTE i = 0; i < 16; ++i)
+        opaqueMap.insert(opaqueMap.end(), {BYTE(i * 16), BYTE(i * 16), BYTE(i * 16), 255});
+    Bytes translucentMap = opaqueMap;
+    translucentMap[5 * 4 + 3] = 128;
     writeTga("rgba.tga", 2, 4, 4, 32, Bytes(4 * 4 * 4, 0x80));
     writeTga("rgb.tga", 2, 4, 4, 24, Bytes(4 * 4 * 3, 0x80));
     writeTga("grey.tga", 3, 4, 4, 8, Bytes(4 * 4, 0x80));
     writeTga("opaque.tga", 1, 4, 4, 8, Bytes(16, 3), opaqueMap);
     writeTga("translucent.tga", 1, 4, 4, 8, Bytes(16, 3), translucentMap);
-    struct Case {
-        const char* file;
-        std::vector<D3DFORMAT> missing;
-        D3DFORMAT expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::vector<D3DFORMAT>, D3DFORMAT> cases[] = {
         {"rgba.tga", {}, D3DFMT_A8R8G8B8},
         {"rgb.tga", {}, D3DFMT_X8R8G8B8},
         {"grey.tga", {}, D3DFMT_L8},
@@ -99,9 +88,9 @@ TEST_F(TextureBuilderTest, FormatsFollowTheImageAndFallBackToTheCheapestSubstitu
         {"rgba.tga", {D3DFMT_A8R8G8B8}, D3DFMT_A1R5G5B5},
         {"rgba.tga", {D3DFMT_A8R8G8B8, D3DFMT_A1R5G5B5}, D3DFMT_A4R4G4B4},
     };
-    for (const Case& c : cases) {
-        makeDevice(configWithout(c.missing));
-        EXPECT_EQ(build(c.file).top.Format, c.expected) << c.file << " without " << c.missing.size() << " formats";
+    for (const auto& [file, missing, expected] : cases) {
+        makeDevice(configWithout(missing));
+        EXPECT_EQ(build(file).top.Format, expected) << file << " without " << missing.size() << " formats";
     }
 }
 
