@@ -56,8 +56,7 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         for (size_t i = 0; i < 4 * 4 * layout.bitCount / 8; ++i)
             file.push_back(static_cast<BYTE>(i == 0 ? 1 : i));
         const DecodedImage image = decodeOrFail(file);
-        EXPECT_EQ(image.format, format);
-        EXPECT_EQ(image.next, nullptr);
+        EXPECT_EQ(std::tuple(image.format, image.next.get()), std::tuple(format, nullptr));
         if (firstPixel.empty()) {
             EXPECT_EQ(image.pixels, file.data() + 128);
             EXPECT_EQ(image.pitch, 4 * layout.bitCount / 8);
@@ -130,11 +129,10 @@ TEST(DdsReader, ImageMagickSurfacesMatchImageMagicksOwnDecoding)
         EXPECT_EQ(image.pixels, file.data() + 128) << "used in place";
         // ImageMagick writes the full chain for power-of-two sizes: 32×16 down to 1×1.
         int levels = 0;
-        for (const DecodedImage* at = &image; at; at = at->next.get(), ++levels) {
-            EXPECT_EQ(at->width, std::max(32u >> levels, 1u)) << "level " << levels;
-            EXPECT_EQ(at->height, std::max(16u >> levels, 1u)) << "level " << levels;
-            EXPECT_EQ(at->format, format);
-        }
+        for (const DecodedImage* at = &image; at; at = at->next.get(), ++levels)
+            EXPECT_EQ(std::tuple(at->width, at->height, at->format),
+                      std::tuple(std::max(32u >> levels, 1u), std::max(16u >> levels, 1u), format))
+                << "level " << levels;
         EXPECT_EQ(levels, 6);
         expectCutsRefused(readDds, file, file.size(), name);
     }

@@ -13,8 +13,7 @@ TEST(ImageRecogniser, BytesNoReaderAcceptsGiveInvalidDataAndAnEmptyImage)
         DecodedImage image;
         image.format = D3DFMT_L8; // whatever was there before is dropped
         EXPECT_EQ(decodeImage(bytes.data(), bytes.size(), image), invalidData) << bytes.size();
-        EXPECT_EQ(image.format, D3DFMT_UNKNOWN);
-        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(std::tuple(image.format, image.pixels), std::tuple(D3DFMT_UNKNOWN, nullptr));
     }
     DecodedImage image;
     EXPECT_EQ(decodeImage(nullptr, 10, image), invalidData);

@@ -64,10 +64,8 @@ TEST(TgaReader, RawTopDownPixelsAreUsedInPlaceInTheFormatTheirBitsChoose)
         Bytes file = makeTga(layout, colourMap, pixels);
         file.resize(file.size() + 26, 0);
         const DecodedImage image = decodeOrFail(file);
-        EXPECT_EQ(image.format, format);
-        EXPECT_EQ(image.palette, nullptr);
-        EXPECT_FALSE(image.ownsPixels);
-        EXPECT_EQ(image.pixels, file.data() + 18 + layout.idLength + colourMap.size());
+        EXPECT_EQ(std::tuple(image.format, image.palette.get(), image.ownsPixels, image.pixels),
+                  std::tuple(format, nullptr, false, file.data() + 18 + layout.idLength + colourMap.size()));
         EXPECT_EQ(storedBytes(image), pixels);
     }
 }

@@ -37,15 +37,15 @@ struct TextureBuilderTest : ShowDeviceTest {
     }
 
     struct Built {
-        HRESULT result;
         D3DSURFACE_DESC top{};
         std::vector<std::vector<uint32_t>> levels; // each unpacked to 0xAARRGGBB
     };
     Built build(const char* name)
     {
         IDirect3DTexture8* texture = nullptr;
-        Built built{createTextureFromFile(device, name, &texture), {}, {}};
-        if (FAILED(built.result))
+        Built built;
+        EXPECT_EQ(createTextureFromFile(device, name, &texture), D3D_OK) << name;
+        if (!texture)
             return built;
         texture->GetLevelDesc(0, &built.top);
         for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
@@ -101,31 +101,25 @@ TEST_F(TextureBuilderTest, LevelsFollowTheLargerSideAndDeviceLimitsShapeTheTextu
     for (int i = 0; i < 640 * 480; ++i)
         flat.insert(flat.end(), {0x30, 0x60, 0x90});
     writeTga("screen.tga", 2, 640, 480, 24, flat);
-    struct Case {
-        const char* file;
-        DWORD capsAdded, capsRemoved;
-        UINT maxSize, width, height, levels;
-    };
-    const Case cases[] = {
+    // File, texture caps added and removed, largest size (0: the device's), expected size and levels.
+    const std::tuple<std::string, DWORD, DWORD, UINT, UINT, UINT, size_t> cases[] = {
         {"wide.tga", 0, 0, 0, 256, 64, 9},
         {"wide.tga", 0, D3DPTEXTURECAPS_MIPMAP, 0, 256, 64, 1},
         {"screen.tga", D3DPTEXTURECAPS_POW2, 0, 0, 1024, 512, 11},
         {"screen.tga", D3DPTEXTURECAPS_SQUAREONLY, 0, 256, 256, 256, 9},
         {"screen.tga", D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 0, 0, 640, 480, 1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.file << " caps +" << c.capsAdded << " -" << c.capsRemoved);
+    for (const auto& [file, capsAdded, capsRemoved, maxSize, width, height, levels] : cases) {
+        SCOPED_TRACE(testing::Message() << file << " caps +" << capsAdded << " -" << capsRemoved);
         d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
-        config.caps.TextureCaps = (config.caps.TextureCaps | c.capsAdded) & ~c.capsRemoved;
-        if (c.maxSize)
-            config.caps.MaxTextureWidth = config.caps.MaxTextureHeight = c.maxSize;
+        config.caps.TextureCaps = (config.caps.TextureCaps | capsAdded) & ~capsRemoved;
+        if (maxSize)
+            config.caps.MaxTextureWidth = config.caps.MaxTextureHeight = maxSize;
         makeDevice(config);
-        const Built built = build(c.file);
-        EXPECT_EQ(built.top.Width, c.width);
-        EXPECT_EQ(built.top.Height, c.height);
-        EXPECT_EQ(built.levels.size(), c.levels);
+        const Built built = build(file.c_str());
+        EXPECT_EQ(std::tuple(built.top.Width, built.top.Height, built.levels.size()), std::tuple(width, height, levels));
         // Resampling to another size keeps a flat picture flat, every channel in its place.
-        const uint32_t colour = std::string(c.file) == "screen.tga" ? 0x906030 : 0x090909;
+        const uint32_t colour = file == "screen.tga" ? 0x906030 : 0x090909;
         const std::vector<uint32_t>& top = built.levels.at(0);
         EXPECT_EQ(std::count_if(top.begin(), top.end(), [&](uint32_t p) { return (p & 0xFFFFFF) == colour; }),
                   std::ptrdiff_t(top.size()));
@@ -199,8 +193,7 @@ TEST_F(TextureBuilderTest, UnlockableDefaultPoolIsFilledThroughSystemMemory)
 {
     writeTga("ok.tga", 2, 8, 8, 32, Bytes(256, 0x40));
     makeDevice();
-    TextureRequest request;
-    request.pool = D3DPOOL_DEFAULT;
+    const TextureRequest request{.pool = D3DPOOL_DEFAULT};
     IDirect3DTexture8* texture = nullptr;
     d3d8host::setCallRecording(true);
     // A default-pool texture cannot be locked: it is built in system memory and copied over.
