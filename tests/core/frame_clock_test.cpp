@@ -4,18 +4,11 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct FrameClockTest : ::testing::Test {
-    void SetUp() override { win32host::resetForTest(); }
-};
-
-} // namespace
-
 // A 60 Hz frame is 1.6667 hundredths to the microsecond, so fades timed in frames of 1/100 s
 // last their time at any frame rate.
-TEST_F(FrameClockTest, DeltaCountsHundredthsOfASecondAndNoTimeGivesOneNotZero)
+TEST(FrameClock, DeltaCountsHundredthsOfASecondAndNoTimeGivesOneNotZero)
 {
+    win32host::resetForTest();
     FrameClock clock;
     clock.start(100.0f);
     clock.tick();

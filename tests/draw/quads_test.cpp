@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -20,13 +21,9 @@ void expectCorners(const std::vector<OverlayVertex>& vertices, const Corner (&co
     ASSERT_EQ(vertices.size(), 4u);
     const float u[4] = {0, 1, 1, 0}, v[4] = {0, 0, 1, 1};
     for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE("corner " + std::to_string(i));
-        EXPECT_EQ(vertices[i].x, corners[i].x);
-        EXPECT_EQ(vertices[i].y, corners[i].y);
-        EXPECT_EQ(vertices[i].z, 1.0f);
-        EXPECT_EQ(vertices[i].diffuse, diffuse);
-        EXPECT_EQ(vertices[i].u, u[i]);
-        EXPECT_EQ(vertices[i].v, v[i]);
+        const OverlayVertex& c = vertices[i];
+        EXPECT_EQ(std::make_tuple(c.x, c.y, c.z, c.diffuse, c.u, c.v),
+                  std::make_tuple(corners[i].x, corners[i].y, 1.0f, diffuse, u[i], v[i])) << "corner " << i;
     }
 }
 

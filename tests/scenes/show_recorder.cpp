@@ -13,19 +13,11 @@ const char GLYPH_CHARACTERS[GLYPH_COUNT + 1] = "abcdefghijklmnopqrstuvwxyz012345
 constexpr DWORD PROBE_STAGE = 7;
 const char SCENE_SETUP_CALL[] = "SetTextureStageState(1,11,196608)";
 
-bool startsWith(const std::string& s, const char* prefix)
-{
-    return s.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
 // "Name(a,b,c)" -> "a,b,c"
 std::string arguments(const std::string& call)
 {
-    const size_t open = call.find('(');
-    const size_t close = call.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close < open)
-        return "";
-    return call.substr(open + 1, close - open - 1);
+    const size_t open = call.find('('), close = call.rfind(')');
+    return open < close && close != std::string::npos ? call.substr(open + 1, close - open - 1) : "";
 }
 
 std::array<float, 16> parseMatrix(const std::string& text)
@@ -104,11 +96,9 @@ void ShowRecorder::nameResources()
     for (const auto& [name, texture] : fields)
         if (texture != nullptr)
             textureNames[labelOf(texture)] = name;
-    for (int i = 0; i < GLYPH_COUNT; ++i) {
-        if (g.glyphs[i] == nullptr)
-            continue;
-        textureNames[labelOf(g.glyphs[i])] = std::string("glyph:") + GLYPH_CHARACTERS[i];
-    }
+    for (int i = 0; i < GLYPH_COUNT; ++i)
+        if (g.glyphs[i] != nullptr)
+            textureNames[labelOf(g.glyphs[i])] = std::string("glyph:") + GLYPH_CHARACTERS[i];
     textureNames["null"] = "null";
 
     const std::pair<const char*, const Mesh*> meshes[] = {
@@ -127,33 +117,33 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
             ++currentScene;
             frameInScene = 0;
             sceneStart = now; // the clock stands still from the scene's start to its first present
-        } else if (startsWith(call, "SetTexture(")) {
+        } else if (call.starts_with("SetTexture(")) {
             const std::string args = arguments(call);
             const std::string label = args.substr(args.find(',') + 1);
             const auto named = textureNames.find(label);
             const std::string name = named != textureNames.end() ? named->second : label;
-            if (startsWith(args, "0,"))
+            if (args.starts_with("0,"))
                 texture0 = name;
-        } else if (startsWith(call, "SetTransform(256,")) {
+        } else if (call.starts_with("SetTransform(256,")) {
             world = parseMatrix(arguments(call).substr(4));
-        } else if (startsWith(call, "SetTransform(3,")) {
+        } else if (call.starts_with("SetTransform(3,")) {
             const std::array<float, 16> m = parseMatrix(arguments(call).substr(2));
             if (isPerspective(m))
                 projection = m;
-        } else if (startsWith(call, "Clear(")) {
+        } else if (call.starts_with("Clear(")) {
             unsigned count = 0, flags = 0;
             std::sscanf(arguments(call).c_str(), "%u,%u", &count, &flags);
             frame.clearFlags = flags;
-        } else if (startsWith(call, "SetRenderState(143,")) {
+        } else if (call.starts_with("SetRenderState(143,")) {
             frame.normalizeNormals = call == "SetRenderState(143,1)";
-        } else if (startsWith(call, "DrawIndexedPrimitive(")) {
+        } else if (call.starts_with("DrawIndexedPrimitive(")) {
             int type = 0, minIndex = 0, vertices = 0, startIndex = 0, triangles = 0;
             std::sscanf(arguments(call).c_str(), "%d,%d,%d,%d,%d", &type, &minIndex, &vertices, &startIndex, &triangles);
             const auto named = meshNames.find({vertices, triangles});
             frame.meshes.push_back({named != meshNames.end() ? named->second : "?", world});
-        } else if (startsWith(call, "DrawPrimitive(")) {
+        } else if (call.starts_with("DrawPrimitive(")) {
             frame.quads.push_back(texture0);
-            if (startsWith(texture0, "glyph:"))
+            if (texture0.starts_with("glyph:"))
                 frame.glyphs += texture0.back();
         }
     }

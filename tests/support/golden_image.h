@@ -40,6 +40,12 @@ struct GoldenTolerance {
     int pixelsAllowedBeyond = 0; // pixels that may exceed the channel tolerance
 };
 
+// Compares actual with the PNG at referencePath; when they differ, the actual frame and a
+// difference image are written to golden-failures/<name>-actual.png and -difference.png
+// in the build tree.
+::testing::AssertionResult matchesImage(const RgbImage& actual, const std::string& referencePath,
+                                        const std::string& name, GoldenTolerance tolerance = {});
+
 // Compares actual with tests/golden/<name>.png. With TOVIRA_UPDATE_GOLDEN=1 in the
 // environment a missing or differing reference is (re)written instead and the
 // comparison passes; commit the written file after looking at it.

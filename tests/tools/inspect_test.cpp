@@ -2,7 +2,6 @@
 // kind of file (image hashes checked against coreutils' sha256sum), the device limitations it
 // applies to textures, and its exit status and message for files the readers refuse.
 #include "assets/r3d_builder.h"
-#include "tool_run.h"
 #include "tool_test_files.h"
 
 #include <gtest/gtest.h>

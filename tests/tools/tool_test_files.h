@@ -1,5 +1,5 @@
-// What the tools' tests share: files read whole, what a shell command prints, and a scratch
-// folder of the test process's own (ctest runs tests as parallel processes).
+// What the tools' tests share: files read whole, what a shell command or one of our tools prints,
+// and a scratch folder of the test process's own (ctest runs tests as parallel processes).
 #pragma once
 
 #include <sys/wait.h>
@@ -43,6 +43,21 @@ inline CommandOutput commandOutput(const std::string& command)
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     return run;
+}
+
+struct ToolRun {
+    int status = -1; // -1 when the tool did not exit normally
+    std::string out, err;
+};
+
+// Runs `${build}/tool arguments` with its output kept in scratchDir (created if needed).
+inline ToolRun runTool(const std::string& tool, const std::string& arguments, const std::string& scratchDir)
+{
+    std::filesystem::create_directories(scratchDir);
+    const std::string out = scratchDir + "/" + tool + ".stdout", err = scratchDir + "/" + tool + ".stderr";
+    const CommandOutput run = commandOutput(std::string(TOVIRA_BINARY_DIR) + "/" + tool + " " + arguments + " > " +
+                                            quoted(out) + " 2> " + quoted(err));
+    return {run.status, readText(out), readText(err)};
 }
 
 // `name` with this process's id, in the build tree, created when missing.
