@@ -420,11 +420,13 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
 // the same pixels. A black specular colour added to the result changes nothing but keeps the
 // fused loop out.
 TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
-    // Columns of clear and of solid texels, as glyphs have, then mixed alphas.
+    // A wholly clear and a wholly solid row, as fades and pictures have; then columns of clear
+    // and of solid texels, as glyphs have, then mixed alphas.
     std::vector<uint32_t> texels(13 * 7);
     for (size_t i = 0; i < texels.size(); ++i) {
         const uint32_t mixed = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u, column = i % 13;
-        texels[i] = column < 4 ? mixed & 0xFFFFFF : column < 8 ? mixed | 0xFF000000u : mixed;
+        texels[i] = i < 13 ? mixed & 0xFFFFFF : i < 26 ? mixed | 0xFF000000u
+                  : column < 4 ? mixed & 0xFFFFFF : column < 8 ? mixed | 0xFF000000u : mixed;
     }
     showQuadState();
     for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
