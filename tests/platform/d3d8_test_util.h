@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include <d3d8.h>
@@ -113,15 +115,30 @@ protected:
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
     }
 
-    void drawQuad(float x0, float y0, float x1, float y1, DWORD diffuse) {
-        OverlayVertex quad[4] = {{x0, y0, 1.0f, diffuse, 0, 0},
-                                 {x1, y0, 1.0f, diffuse, 1, 0},
-                                 {x1, y1, 1.0f, diffuse, 1, 1},
-                                 {x0, y1, 1.0f, diffuse, 0, 1}};
-        device->SetVertexShader(kOverlayFvf);
+    void renderStates(std::initializer_list<std::pair<D3DRENDERSTATETYPE, DWORD>> states) {
+        for (const auto& [state, value] : states) device->SetRenderState(state, value);
+    }
+    void stageStates(DWORD stage, std::initializer_list<std::pair<D3DTEXTURESTAGESTATETYPE, DWORD>> states) {
+        for (const auto& [state, value] : states) device->SetTextureStageState(stage, state, value);
+    }
+    // Blending on, with the given factors.
+    void blend(DWORD src, DWORD dst) {
+        renderStates({{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}});
+    }
+
+    // One draw from user memory in a scene of its own.
+    template <class Vertex>
+    void drawUP(D3DPRIMITIVETYPE type, DWORD fvf, UINT count, const Vertex* vertices) {
+        device->SetVertexShader(fvf);
         ASSERT_EQ(device->BeginScene(), D3D_OK);
-        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(OverlayVertex)), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(type, count, vertices, sizeof(Vertex)), D3D_OK);
         ASSERT_EQ(device->EndScene(), D3D_OK);
+    }
+
+    void drawQuad(float x0, float y0, float x1, float y1, DWORD diffuse) {
+        const OverlayVertex quad[4] = {{x0, y0, 1.0f, diffuse, 0, 0}, {x1, y0, 1.0f, diffuse, 1, 0},
+                                       {x1, y1, 1.0f, diffuse, 1, 1}, {x0, y1, 1.0f, diffuse, 0, 1}};
+        drawUP(D3DPT_TRIANGLEFAN, kOverlayFvf, 2, quad);
     }
 
     d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();

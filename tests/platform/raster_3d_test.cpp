@@ -20,6 +20,13 @@ constexpr DWORD kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 struct MeshVertex {  // the show's 0x216 vertex
     float x, y, z, weight, nx, ny, nz, u0, v0, u1, v1;
 };
+// A vertex with a colour of its own.
+struct ColouredVertex {
+    float x, y, z, nx, ny, nz;
+    DWORD diffuse;
+    float u0, v0, u1, v1;
+};
+constexpr DWORD kColouredFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2;
 
 D3DMATRIX perspective(float fovY, float aspect, float zn, float zf) {
     D3DMATRIX m;
@@ -57,10 +64,25 @@ protected:
     }
 
     void draw(D3DPRIMITIVETYPE type, const std::vector<ColourVertex>& v, UINT count) {
-        device->SetVertexShader(kColourFvf);
-        ASSERT_EQ(device->BeginScene(), D3D_OK);
-        ASSERT_EQ(device->DrawPrimitiveUP(type, count, v.data(), sizeof(ColourVertex)), D3D_OK);
+        drawUP(type, kColourFvf, count, v.data());
+    }
+    // A size x size square at the top left, at depth z.
+    void square(float size, float z, DWORD colour) {
+        draw(D3DPT_TRIANGLESTRIP, {{0, 0, z, colour}, {size, 0, z, colour}, {0, size, z, colour}, {size, size, z, colour}}, 2);
+    }
+    // An indexed list from user memory after a clear; the frame it gives.
+    template <class Vertex>
+    std::vector<uint32_t> drawMesh(DWORD fvf, const std::vector<Vertex>& v, const std::vector<uint16_t>& indices,
+                                   DWORD background = 0xFF000000) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
+        device->SetVertexShader(fvf);
+        device->BeginScene();
+        EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
+                                                 static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                                 v.data(), sizeof(Vertex)),
+                  D3D_OK);
         device->EndScene();
+        return backBufferPixels();
     }
 
     void setProjection(const D3DMATRIX& m) { device->SetTransform(D3DTS_PROJECTION, &m); }
@@ -130,25 +152,20 @@ TEST_F(Raster3D, CubeCrossingTheNearPlane) {
 TEST_F(Raster3D, FarPlaneIsInside) {
     setProjection(overlayProjection());
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    const DWORD red = 0xFFFF0000;
-    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1, red}, {8, 0, 1, red}, {0, 8, 1, red}, {8, 8, 1, red}}, 2);
+    square(8, 1, 0xFFFF0000);
     EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
-    const DWORD green = 0xFF00FF00;
-    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1, green}, {8, 0, 1, green}, {0, 8, 1, green}, {8, 8, 1, green}}, 2);
+    square(8, 1, 0xFF00FF00);
     EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
     // Beyond the far plane nothing is drawn.
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 1.01f, green}, {8, 0, 1.01f, green}, {0, 8, 1.01f, green}, {8, 8, 1.01f, green}}, 2);
+    square(8, 1.01f, 0xFF00FF00);
     EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
 }
 
 TEST_F(Raster3D, EveryDepthFunction) {
     setProjection(overlayProjection());
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    auto square = [&](float z, DWORD colour) {
-        draw(D3DPT_TRIANGLESTRIP, {{0, 0, z, colour}, {4, 0, z, colour}, {0, 4, z, colour}, {4, 4, z, colour}}, 2);
-    };
     struct Case {
         D3DCMPFUNC func;
         bool lessPasses, equalPasses, greaterPasses;
@@ -162,22 +179,21 @@ TEST_F(Raster3D, EveryDepthFunction) {
         const bool passes[3] = {c.lessPasses, c.equalPasses, c.greaterPasses};
         for (int k = 0; k < 3; ++k) {
             device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-            square(0.5f, 0xFF0000FF);  // depth 0.5, blue
+            square(4, 0.5f, 0xFF0000FF);  // depth 0.5, blue
             device->SetRenderState(D3DRS_ZFUNC, c.func);
-            square(probes[k], 0xFFFFFFFF);
+            square(4, probes[k], 0xFFFFFFFF);
             EXPECT_EQ(backBufferPixels()[2 * 640 + 2] == 0xFFFFFFFFu, passes[k]) << "func " << c.func << " probe " << k;
         }
     }
     // With depth writes off the test still applies but the buffer keeps its value.
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-    square(0.5f, 0xFF0000FF);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
-    square(0.25f, 0xFF00FF00);
-    square(0.4f, 0xFFFF0000);
+    square(4, 0.5f, 0xFF0000FF);
+    renderStates({{D3DRS_ZWRITEENABLE, FALSE}, {D3DRS_ZFUNC, D3DCMP_LESS}});
+    square(4, 0.25f, 0xFF00FF00);
+    square(4, 0.4f, 0xFFFF0000);
     EXPECT_EQ(backBufferPixels()[2 * 640 + 2], 0xFFFF0000u);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
-    square(0.9f, 0xFF123456);
+    square(4, 0.9f, 0xFF123456);
     EXPECT_EQ(backBufferPixels()[2 * 640 + 2], 0xFF123456u);
 }
 
@@ -393,34 +409,17 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
         const int x = i % 64, y = i / 64;
         env[i] = 0xFF000000u | ((x * 4) << 16) | ((y * 4) << 8) | (((x / 8 + y / 8) & 1) ? 0x60 : 0x10);
     }
-    IDirect3DTexture8* t0 = makeTexture(16, 16, base);
-    IDirect3DTexture8* t1 = makeTexture(64, 64, env);
-    device->SetTexture(0, t0);
-    device->SetTexture(1, t1);
-    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    device->SetTexture(0, makeTexture(16, 16, base));
+    device->SetTexture(1, makeTexture(64, 64, env));
+    stageStates(1, {{D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR}, {D3DTSS_COLOROP, D3DTOP_ADDSMOOTH}});
+    stageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_TEXTURE}});
     std::vector<uint16_t> indices;
     const auto v = sphere(16, 24, 1.0f, indices);
-    device->SetVertexShader(0x216);
-    device->BeginScene();
-    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
-                                             static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
-                                             v.data(), sizeof(MeshVertex)),
-              D3D_OK);
-    device->EndScene();
-    const auto px = backBufferPixels();
+    const auto px = drawMesh(0x216, v, indices);
     expectGolden("raster_reflection_sphere", crop(px, 640, 160, 80, 320, 320));
     // The reflection vector takes the eye direction from the position whatever LOCALVIEWER says.
     device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->BeginScene();
-    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
-                                   static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16, v.data(),
-                                   sizeof(MeshVertex));
-    device->EndScene();
-    EXPECT_EQ(backBufferPixels(), px);
+    EXPECT_EQ(drawMesh(0x216, v, indices), px);
     // Nothing outside the sphere's silhouette (radius 1 at distance 3: well inside 160 pixels).
     EXPECT_EQ(px[10 * 640 + 10], 0xFF000000u);
     EXPECT_NE(px[240 * 640 + 320], 0xFF000000u);
@@ -428,11 +427,6 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
     // Vertices with a colour of their own take the one-at-a-time path, the show's format
     // the vector one: a white diffuse colour must give the same image, here and with the
     // sphere through the near plane.
-    struct ColouredVertex {
-        float x, y, z, nx, ny, nz;
-        DWORD diffuse;
-        float u0, v0, u1, v1;
-    };
     std::vector<ColouredVertex> coloured;
     for (const MeshVertex& m : v) coloured.push_back({m.x, m.y, m.z, m.nx, m.ny, m.nz, 0xFFFFFFFF, m.u0, m.v0, m.u1, m.v1});
     for (const float distance : {3.0f, 1.05f}) {
@@ -440,20 +434,7 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
         D3DMATRIX placed = world;
         placed._43 = distance;
         device->SetTransform(D3DTS_WORLD, &placed);
-        auto draw = [&](DWORD fvf, const void* vertices, UINT stride) {
-            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-            device->SetVertexShader(fvf);
-            device->BeginScene();
-            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(v.size()),
-                                           static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
-                                           vertices, stride);
-            device->EndScene();
-            return backBufferPixels();
-        };
-        const auto vector = draw(0x216, v.data(), sizeof(MeshVertex));
-        const auto single = draw(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2, coloured.data(),
-                                 sizeof(ColouredVertex));
-        EXPECT_EQ(vector, single);
+        EXPECT_EQ(drawMesh(0x216, v, indices), drawMesh(kColouredFvf, coloured, indices));
     }
 }
 
@@ -469,18 +450,10 @@ TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
     std::vector<uint32_t> base(16 * 16), env(48 * 40);
     for (int i = 0; i < 256; ++i) base[i] = ((i * 37u) & 0xFF) << 24 | (((i / 16 + i % 16) & 1) ? 0xC0A020u : 0x3080F0u);
     for (int i = 0; i < 48 * 40; ++i) env[i] = 0xFF000000u | ((i % 48) * 5) << 16 | ((i / 48) * 6) << 8 | (i & 0x7F);
-    IDirect3DTexture8* t0 = makeTexture(16, 16, base);
-    IDirect3DTexture8* t1 = makeTexture(48, 40, env);
-    device->SetTexture(0, t0);
-    device->SetTexture(1, t1);
+    device->SetTexture(0, makeTexture(16, 16, base));
+    device->SetTexture(1, makeTexture(48, 40, env));
     device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetRenderState(D3DRS_ALPHAREF, 0);
-    struct ColouredVertex {
-        float x, y, z, nx, ny, nz;
-        DWORD diffuse;
-        float u0, v0, u1, v1;
-    };
+    renderStates({{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL}, {D3DRS_ALPHAREF, 0}});
     std::vector<uint16_t> indices;
     std::vector<ColouredVertex> vertices;
     for (const MeshVertex& m : sphere(32, 48, 1.0f, indices)) {
@@ -488,14 +461,7 @@ TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
     }
     auto draw = [&](bool general) {
         device->SetRenderState(D3DRS_ALPHATESTENABLE, general ? TRUE : FALSE);
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF305070, 1.0f, 0);
-        device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2);
-        device->BeginScene();
-        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
-                                       static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
-                                       vertices.data(), sizeof(ColouredVertex));
-        device->EndScene();
-        return backBufferPixels();
+        return drawMesh(kColouredFvf, vertices, indices, 0xFF305070);
     };
     const std::pair<DWORD, DWORD> blends[] = {{0, 0},
                                               {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
@@ -506,23 +472,18 @@ TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
     const std::pair<DWORD, DWORD> alphas[] = {
         {D3DTOP_MODULATE, D3DTA_TEXTURE}, {D3DTOP_SELECTARG1, D3DTA_TEXTURE}, {D3DTOP_SELECTARG1, D3DTA_DIFFUSE}};
     for (const auto& [src, dst] : blends) {
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, src != 0);
-        device->SetRenderState(D3DRS_SRCBLEND, src);
-        device->SetRenderState(D3DRS_DESTBLEND, dst);
+        renderStates({{D3DRS_ALPHABLENDENABLE, src != 0}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}});
         for (const auto& [colourOp, colourArg] : colours) {
-            device->SetTextureStageState(0, D3DTSS_COLOROP, colourOp);
-            device->SetTextureStageState(0, D3DTSS_COLORARG2, colourArg);
+            stageStates(0, {{D3DTSS_COLOROP, colourOp}, {D3DTSS_COLORARG2, colourArg}});
             for (const auto& [alphaOp, alphaArg] : alphas) {
-                device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
-                device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg);
+                stageStates(0, {{D3DTSS_ALPHAOP, alphaOp}, {D3DTSS_ALPHAARG1, alphaArg}});
                 for (const DWORD stage1 : {D3DTOP_ADDSMOOTH, D3DTOP_DISABLE}) {
                     SCOPED_TRACE(testing::Message() << "blend " << src << "/" << dst << ", colour " << colourOp << "/"
                                                     << colourArg << ", alpha " << alphaOp << "/" << alphaArg
                                                     << ", stage 1 " << stage1);
                     device->SetTextureStageState(1, D3DTSS_COLOROP, stage1);
                     const auto fused = draw(false);
-                    const auto general = draw(true);
-                    ASSERT_EQ(fused, general);
+                    ASSERT_EQ(fused, draw(true));
                 }
             }
         }
@@ -535,14 +496,13 @@ TEST_F(Raster3D, LightingOnWithoutLightsIsDark) {
     setProjection(overlayProjection());
     device->SetRenderState(D3DRS_LIGHTING, TRUE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    const DWORD c = 0x80FFFFFF;
-    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 0.5f, c}, {4, 0, 0.5f, c}, {0, 4, 0.5f, c}, {4, 4, 0.5f, c}}, 2);
+    square(4, 0.5f, 0x80FFFFFF);
     EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF000000u);
     device->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
     D3DMATERIAL8 material{};
     material.Ambient = {1.0f, 0.5f, 0.25f, 1.0f};
     device->SetMaterial(&material);
-    draw(D3DPT_TRIANGLESTRIP, {{0, 0, 0.5f, c}, {4, 0, 0.5f, c}, {0, 4, 0.5f, c}, {4, 4, 0.5f, c}}, 2);
+    square(4, 0.5f, 0x80FFFFFF);
     EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF804020u);
 }
 

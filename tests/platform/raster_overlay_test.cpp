@@ -1,5 +1,6 @@
 // The rasteriser on 2D drawing: fill rules, exact texel placement, texture stages and
 // blending, each checked against values worked out by hand, and against golden images.
+#include <array>
 #include <cmath>
 
 #include "d3d8_test_util.h"
@@ -11,6 +12,11 @@ namespace {
 
 uint32_t div255(uint32_t v) { return (v + 127) / 255; }  // round(v / 255)
 uint32_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+// An opaque colour whose channels are f(shift) for the shifts 0, 8 and 16.
+template <class F>
+uint32_t opaque(F f) {
+    return 0xFF000000u | (f(0) << 0) | (f(8) << 8) | (f(16) << 16);
+}
 
 class RasterOverlay : public DeviceFixture {
 protected:
@@ -20,21 +26,14 @@ protected:
     }
 
     void drawTriangles(D3DPRIMITIVETYPE type, const std::vector<OverlayVertex>& v, UINT count) {
-        device->SetVertexShader(kOverlayFvf);
-        ASSERT_EQ(device->BeginScene(), D3D_OK);
-        ASSERT_EQ(device->DrawPrimitiveUP(type, count, v.data(), sizeof(OverlayVertex)), D3D_OK);
-        device->EndScene();
+        drawUP(type, kOverlayFvf, count, v.data());
     }
 
     // The show's stage-0 set-up for its rectangles: colour = texture x texture, alpha =
     // texture alpha x vertex alpha, classic alpha blending.
     void showQuadState() {
-        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        stageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_TEXTURE}, {D3DTSS_ALPHAOP, D3DTOP_MODULATE}});
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     }
 };
 
@@ -42,26 +41,19 @@ protected:
 // 10; together they cover the 25 pixels of the square once each.
 TEST_F(RasterOverlay, FillRulesOfTheDocumentedExample) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    blend(D3DBLEND_ONE, D3DBLEND_ONE);
     drawTriangles(D3DPT_TRIANGLELIST, {{0, 0, 1, 0x00010000, 0, 0}, {5, 0, 1, 0x00010000, 0, 0}, {5, 5, 1, 0x00010000, 0, 0}}, 1);
     drawTriangles(D3DPT_TRIANGLELIST, {{0, 5, 1, 0x00000100, 0, 0}, {0, 0, 1, 0x00000100, 0, 0}, {5, 5, 1, 0x00000100, 0, 0}}, 1);
     const auto px = backBufferPixels();
     int first = 0, second = 0, twice = 0, outside = 0;
-    for (int y = 0; y < 480; ++y) {
-        for (int x = 0; x < 640; ++x) {
-            const uint32_t p = px[y * 640 + x] & 0xFFFFFF;
-            first += (p == 0x010000);
-            second += (p == 0x000100);
-            twice += (p == 0x010100);
-            if (p && (x >= 5 || y >= 5)) ++outside;
-        }
+    for (int i = 0; i < 640 * 480; ++i) {
+        const uint32_t p = px[i] & 0xFFFFFF;
+        first += (p == 0x010000);
+        second += (p == 0x000100);
+        twice += (p == 0x010100);
+        outside += p && (i % 640 >= 5 || i / 640 >= 5);
     }
-    EXPECT_EQ(first, 15);
-    EXPECT_EQ(second, 10);
-    EXPECT_EQ(twice, 0);
-    EXPECT_EQ(outside, 0);
+    EXPECT_EQ((std::array{first, second, twice, outside}), (std::array{15, 10, 0, 0}));
 }
 
 // A fan of triangles meeting at shared edges: every pixel centre inside the polygon is hit
@@ -81,9 +73,7 @@ TEST_F(RasterOverlay, FanCoversEveryPixelOnce) {
         if (i < sides) outline.emplace_back(x, y);
     }
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    blend(D3DBLEND_ONE, D3DBLEND_ONE);
     drawTriangles(D3DPT_TRIANGLEFAN, fan, sides);
     const auto fanPixels = backBufferPixels();
 
@@ -112,7 +102,6 @@ TEST_F(RasterOverlay, FanCoversEveryPixelOnce) {
     }
     EXPECT_GT(checked, 600 * 400);
     expectGolden("raster_fan_coverage", crop(fanPixels, 640, 150, 100, 340, 280));
-
 }
 
 // A mesh of triangles a few pixels across, as models are made of: some vertices sit exactly
@@ -151,9 +140,7 @@ TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
             }
         }
     }
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    blend(D3DBLEND_ONE, D3DBLEND_ONE);
     for (const bool depth : {false, true}) {
         SCOPED_TRACE(depth ? "with depth" : "without depth");
         device->SetRenderState(D3DRS_ZENABLE, depth ? TRUE : FALSE);
@@ -166,11 +153,10 @@ TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
         const int right = static_cast<int>(std::round(kLeft + kCols * kCell));
         const int bottom = static_cast<int>(std::round(kTop + kRows * kCell));
         int wrong = 0;
-        for (int y = 0; y < 480; ++y) {
-            for (int x = 0; x < 640; ++x) {
-                const bool inside = x >= left && x < right && y >= top && y < bottom;
-                wrong += (pixels[y * 640 + x] & 0xFFFFFF) != (inside ? 0x010101u : 0u);
-            }
+        for (int i = 0; i < 640 * 480; ++i) {
+            const int x = i % 640, y = i / 640;
+            const bool inside = x >= left && x < right && y >= top && y < bottom;
+            wrong += (pixels[i] & 0xFFFFFF) != (inside ? 0x010101u : 0u);
         }
         EXPECT_EQ(wrong, 0);
     }
@@ -196,16 +182,11 @@ TEST_F(RasterOverlay, OverlappingTrianglesOfOneDrawBlendInOrder) {
         triangles.push_back({x + size, y + static_cast<float>(next(100)) / 50.0f, z, colour, 0, 0});
         triangles.push_back({x + static_cast<float>(next(100)) / 40.0f, y + size, z, colour, 0, 0});
     }
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    renderStates({{D3DRS_ALPHAFUNC, D3DCMP_GREATER}, {D3DRS_ALPHAREF, 0}, {D3DRS_ZFUNC, D3DCMP_LESS}});
     for (const int depth : {0, 1, 2}) {
         SCOPED_TRACE(depth == 0 ? "without depth" : depth == 1 ? "with depth" : "with depth after an alpha test");
-        device->SetRenderState(D3DRS_ZENABLE, depth > 0 ? TRUE : FALSE);
-        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
-        device->SetRenderState(D3DRS_ALPHATESTENABLE, depth == 2 ? TRUE : FALSE);
+        renderStates({{D3DRS_ZENABLE, depth > 0}, {D3DRS_ALPHATESTENABLE, depth == 2}});
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060, 1.0f, 0);
         drawTriangles(D3DPT_TRIANGLELIST, triangles, static_cast<UINT>(triangles.size() / 3));
         const auto together = backBufferPixels();
@@ -213,10 +194,7 @@ TEST_F(RasterOverlay, OverlappingTrianglesOfOneDrawBlendInOrder) {
         for (size_t t = 0; t < triangles.size(); t += 3) {
             drawTriangles(D3DPT_TRIANGLELIST, {triangles[t], triangles[t + 1], triangles[t + 2]}, 1);
         }
-        const auto oneByOne = backBufferPixels();
-        int different = 0;
-        for (size_t i = 0; i < together.size(); ++i) different += together[i] != oneByOne[i];
-        EXPECT_EQ(different, 0);
+        EXPECT_TRUE(together == backBufferPixels());
     }
 }
 
@@ -237,11 +215,10 @@ TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
             if (x >= 10 && x < 74 && y >= 10 && y < 42) {
                 const uint32_t tex = texels[((y - 10) / 8) * 4 + (x - 10) / 16];
                 const uint32_t a = div255(channel(tex, 24) * 0x80);
-                expected = 0xFF000000u;
-                for (int shift = 0; shift < 24; shift += 8) {
+                expected = opaque([&](int shift) {
                     const uint32_t c = div255(channel(tex, shift) * channel(tex, shift));
-                    expected |= div255(c * a + channel(background, shift) * (255 - a)) << shift;
-                }
+                    return div255(c * a + channel(background, shift) * (255 - a));
+                });
             }
             ASSERT_EQ(px[y * 640 + x], expected) << "pixel " << x << "," << y;
         }
@@ -263,15 +240,13 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
     drawQuad(200, 50, 264, 82, 0xFFFFFFFF);  // two by two pixels per texel
     const auto px = backBufferPixels();
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 32; ++x) ASSERT_EQ(px[(50 + y) * 640 + 100 + x], texels[y * 32 + x]) << x << "," << y;
+    for (const auto [left, scale] : {std::pair{100, 1}, std::pair{200, 2}}) {
+        for (int y = 0; y < 16 * scale; ++y) {
+            for (int x = 0; x < 32 * scale; ++x)
+                ASSERT_EQ(px[(50 + y) * 640 + left + x], texels[(y / scale) * 32 + x / scale]) << x << "," << y;
+        }
     }
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(px[(50 + y) * 640 + 200 + x], texels[(y / 2) * 32 + x / 2]);
-    }
-    EXPECT_EQ(px[49 * 640 + 100], 0xFF000000u);
-    EXPECT_EQ(px[66 * 640 + 100], 0xFF000000u);
-    EXPECT_EQ(px[50 * 640 + 132], 0xFF000000u);
+    for (const int at : {49 * 640 + 100, 66 * 640 + 100, 50 * 640 + 132}) EXPECT_EQ(px[at], 0xFF000000u);
     expectGolden("raster_point_texels", crop(px, 640, 96, 46, 172, 40));
 }
 
@@ -281,18 +256,14 @@ TEST_F(RasterOverlay, AddSmoothOverModulate) {
     IDirect3DTexture8* b = makeTexture(1, 1, {t1});
     device->SetTexture(0, a);
     device->SetTexture(1, b);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
-    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    stageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_DIFFUSE}});
+    stageStates(1, {{D3DTSS_COLOROP, D3DTOP_ADDSMOOTH}, {D3DTSS_TEXCOORDINDEX, 0}});
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 16, 16, diffuse);
-    uint32_t expected = 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const uint32_t c0 = div255(channel(t0, shift) * channel(diffuse, shift));
-        const uint32_t s1 = channel(t1, shift);
-        expected |= (s1 + div255(c0 * (255 - s1))) << shift;  // Arg1 + Arg2 (1 - Arg1)
-    }
+    const uint32_t expected = opaque([&](int shift) {
+        const uint32_t c0 = div255(channel(t0, shift) * channel(diffuse, shift)), s1 = channel(t1, shift);
+        return s1 + div255(c0 * (255 - s1));  // Arg1 + Arg2 (1 - Arg1)
+    });
     const auto px = backBufferPixels();
     EXPECT_EQ(px[0], expected);
     EXPECT_EQ(px[15 * 640 + 15], expected);
@@ -303,37 +274,29 @@ TEST_F(RasterOverlay, AddSmoothOverModulate) {
         g0[i] = 0xFF000000u | ((i % 16) * 16u << 16) | ((i / 16) * 16u << 8) | 0x40;
         g1[i] = 0xFF000000u | (((15 - i % 16) * 12u) << 8) | ((i / 16) * 10u);
     }
-    IDirect3DTexture8* ga = makeTexture(16, 16, g0);
-    IDirect3DTexture8* gb = makeTexture(16, 16, g1);
-    device->SetTexture(0, ga);
-    device->SetTexture(1, gb);
+    device->SetTexture(0, makeTexture(16, 16, g0));
+    device->SetTexture(1, makeTexture(16, 16, g1));
     drawQuad(0, 0, 64, 64, 0xFFC0A080);
     expectGolden("raster_addsmooth_modulate", crop(backBufferPixels(), 640, 0, 0, 64, 64));
 }
 
 TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
     const uint32_t texel = 0xC0A04020, background = 0xFF406080;
-    IDirect3DTexture8* t = makeTexture(1, 1, {texel});
-    device->SetTexture(0, t);
+    device->SetTexture(0, makeTexture(1, 1, {texel}));
     showQuadState();
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    blend(D3DBLEND_ONE, D3DBLEND_SRCALPHA);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
     drawQuad(0, 0, 8, 8, 0x40FFFFFF);
     const uint32_t a = div255(channel(texel, 24) * 0x40);
-    uint32_t expected = 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const uint32_t c = div255(channel(texel, shift) * channel(texel, shift));
-        expected |= std::min(255u, c + div255(channel(background, shift) * a)) << shift;
-    }
-    EXPECT_EQ(backBufferPixels()[3 * 640 + 3], expected);
+    EXPECT_EQ(backBufferPixels()[3 * 640 + 3], opaque([&](int shift) {
+                  const uint32_t c = div255(channel(texel, shift) * channel(texel, shift));
+                  return std::min(255u, c + div255(channel(background, shift) * a));
+              }));
 
     // Over a gradient background, a gradient texture: an image.
     std::vector<uint32_t> g(32 * 32);
     for (int i = 0; i < 1024; ++i) g[i] = ((i % 32) * 8u << 24) | ((i / 32) * 8u << 16) | 0x8040;
-    IDirect3DTexture8* gt = makeTexture(32, 32, g);
-    device->SetTexture(0, gt);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetTexture(0, makeTexture(32, 32, g));
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
     drawQuad(0, 0, 64, 64, 0xFFFFFFFF);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
@@ -348,36 +311,28 @@ TEST_F(RasterOverlay, UnboundTextureDrawsTheVertexColour) {
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 4, 4, 0x80FF8040);
-    const uint32_t a = 0x80;
-    uint32_t expected = 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) expected |= div255(channel(0xFF8040, shift) * a) << shift;
-    EXPECT_EQ(backBufferPixels()[0], expected);
+    EXPECT_EQ(backBufferPixels()[0], opaque([](int shift) { return div255(channel(0xFF8040, shift) * 0x80); }));
 
     // Stage 1 with no texture passes stage 0 through.
-    IDirect3DTexture8* t = makeTexture(1, 1, {0xFF336699});
-    device->SetTexture(0, t);
+    device->SetTexture(0, makeTexture(1, 1, {0xFF336699}));
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
-    EXPECT_EQ(backBufferPixels()[0], 0xFF000000u | (div255(0x33 * 0x33) << 16) | (div255(0x66 * 0x66) << 8) |
-                                         div255(0x99 * 0x99));
+    EXPECT_EQ(backBufferPixels()[0], opaque([](int shift) { return div255(channel(0x336699, shift) * channel(0x336699, shift)); }));
 
     // A stage whose alpha alone reads the missing texture reads it as opaque.
     device->SetTexture(0, nullptr);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    stageStates(0, {{D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                    {D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_TEXTURE}});
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 4, 4, 0x10FF8040);
     EXPECT_EQ(backBufferPixels()[0], 0xFFFF8040u);
 }
 
 TEST_F(RasterOverlay, StageOperationsAndArguments) {
-    IDirect3DTexture8* t = makeTexture(1, 1, {0x80C08040});
-    device->SetTexture(0, t);
-    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x40204080);
     const uint32_t tex = 0x80C08040, dif = 0xFF406080, tf = 0x40204080;
+    device->SetTexture(0, makeTexture(1, 1, {tex}));
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, tf);
     struct Case {
         DWORD op, arg1, arg2;
         uint32_t (*expect)(uint32_t a, uint32_t b);
@@ -396,17 +351,12 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
         {D3DTOP_MODULATE, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE, D3DTA_DIFFUSE, [](uint32_t, uint32_t b) { return (0x80 * b + 127) / 255; }},
     };
     for (const Case& c : cases) {
-        device->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
+        stageStates(0, {{D3DTSS_COLOROP, c.op}, {D3DTSS_COLORARG1, c.arg1}, {D3DTSS_COLORARG2, c.arg2}});
         drawQuad(0, 0, 2, 2, dif);
         const uint32_t got = backBufferPixels()[0];
         auto source = [&](DWORD arg) {
-            switch (arg & D3DTA_SELECTMASK) {
-            case D3DTA_TEXTURE: return tex;
-            case D3DTA_TFACTOR: return tf;
-            default: return dif;
-            }
+            const DWORD selected = arg & D3DTA_SELECTMASK;
+            return selected == D3DTA_TEXTURE ? tex : selected == D3DTA_TFACTOR ? tf : dif;
         };
         for (int shift = 0; shift < 24; shift += 8) {
             const uint32_t a = channel(source(c.arg1), shift), b = channel(source(c.arg2), shift);
@@ -448,8 +398,7 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
             device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
             const auto fused = render();
             device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
-            const auto general = render();
-            EXPECT_EQ(fused, general);
+            EXPECT_EQ(fused, render());
         }
     }
 }
@@ -466,10 +415,6 @@ TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
     EXPECT_EQ(seen, drawn);
 }
 
-}  // namespace
-
-namespace {
-
 class RasterSampling : public DeviceFixture {
 protected:
     void SetUp() override {
@@ -477,21 +422,16 @@ protected:
         overlayState();
         device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         // Four texels in a row: red, green, blue, white.
-        texture = makeTexture(4, 1, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
-        device->SetTexture(0, texture);
+        device->SetTexture(0, makeTexture(4, 1, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}));
     }
     // A 16-pixel-wide strip whose u runs from u0 at the left edge to u1 at the right.
     std::vector<uint32_t> strip(float u0, float u1) {
         const OverlayVertex v[4] = {{0, 0, 1, 0xFFFFFFFF, u0, 0}, {16, 0, 1, 0xFFFFFFFF, u1, 0},
                                     {16, 1, 1, 0xFFFFFFFF, u1, 1}, {0, 1, 1, 0xFFFFFFFF, u0, 1}};
-        device->SetVertexShader(kOverlayFvf);
-        device->BeginScene();
-        device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof(OverlayVertex));
-        device->EndScene();
+        drawUP(D3DPT_TRIANGLEFAN, kOverlayFvf, 2, v);
         const auto px = backBufferPixels();
         return std::vector<uint32_t>(px.begin(), px.begin() + 16);
     }
-    IDirect3DTexture8* texture = nullptr;
 };
 
 // u from -1 to 3 over 16 pixels: pixel x samples u = -1 + x/4, texel floor(u * 4).
@@ -502,9 +442,8 @@ TEST_F(RasterSampling, AddressModes) {
     EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{R, R, R, R, R, G, B, W, W, W, W, W, W, W, W, W}));
     device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRROR);
     EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{W, B, G, R, R, G, B, W, W, B, G, R, R, G, B, W}));
-    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_BORDER);
-    device->SetTextureStageState(0, D3DTSS_BORDERCOLOR, 0xFF123456);
     const uint32_t K = 0xFF123456;
+    stageStates(0, {{D3DTSS_ADDRESSU, D3DTADDRESS_BORDER}, {D3DTSS_BORDERCOLOR, K}});
     EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{K, K, K, K, R, G, B, W, K, K, K, K, K, K, K, K}));
     device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRRORONCE);
     EXPECT_EQ(strip(-1, 3), (std::vector<uint32_t>{W, B, G, R, R, G, B, W, W, W, W, W, W, W, W, W}));
@@ -513,9 +452,7 @@ TEST_F(RasterSampling, AddressModes) {
 // Bilinear: left texel floor(u*W - 0.5), weight its fraction. At pixel x of a strip from u 0
 // to 1 over 16 pixels, u*4 - 0.5 = x/4 - 0.5.
 TEST_F(RasterSampling, LinearFiltering) {
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    stageStates(0, {{D3DTSS_MAGFILTER, D3DTEXF_LINEAR}, {D3DTSS_MINFILTER, D3DTEXF_LINEAR}, {D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP}});
     const auto px = strip(0, 1);
     EXPECT_EQ(px[2], 0xFFFF0000u);  // 0.0: red alone
     EXPECT_EQ(px[4], 0xFF808000u);  // 0.5: red and green halves, (255 * 128 + 128) >> 8 = 128
@@ -531,7 +468,8 @@ class RasterBlendFactors : public DeviceFixture {
 // Factors that read the destination, on a target with alpha.
 TEST_F(RasterBlendFactors, DestinationFactorsOnAnAlphaTarget) {
     overlayState();
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    stageStates(0, {{D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                    {D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}});
     const uint32_t dst = 0x40806020, src = 0xC0204080;  // destination alpha 0x40, source alpha 0xC0
     struct Case {
         D3DBLEND s, d;
@@ -549,17 +487,11 @@ TEST_F(RasterBlendFactors, DestinationFactorsOnAnAlphaTarget) {
     };
     for (const Case& c : cases) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, dst, 1.0f, 0);
-        device->SetRenderState(D3DRS_SRCBLEND, c.s);
-        device->SetRenderState(D3DRS_DESTBLEND, c.d);
-        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        blend(c.s, c.d);
         drawQuad(0, 0, 2, 2, src);
         const uint32_t got = backBufferPixels()[0];
         for (int shift = 0; shift < 32; shift += 8) {
-            const uint32_t sc = (src >> shift) & 0xFF, dc = (dst >> shift) & 0xFF;
-            EXPECT_EQ((got >> shift) & 0xFF, c.expect(sc, src >> 24, dc, dst >> 24))
+            EXPECT_EQ(channel(got, shift), c.expect(channel(src, shift), src >> 24, channel(dst, shift), dst >> 24))
                 << "factors " << c.s << "/" << c.d << " channel " << shift;
         }
     }
