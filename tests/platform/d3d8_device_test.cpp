@@ -1,6 +1,8 @@
 // The Direct3D 8 device as the show and documentation-written code use it: creation,
 // defaults, state, resources, the flip chain, clearing, presentation, call record, lifetime.
+#include <array>
 #include <bit>
+#include <tuple>
 
 #include "d3d8_test_util.h"
 #include "platform_support.h"
@@ -14,28 +16,22 @@ class D3D8Device : public DeviceFixture {};
 TEST(D3D8Create, RefusesOtherSdkVersionsAndReportsAFailedDisplayMode) {
     d3d8host::resetForTest();
     EXPECT_EQ(Direct3DCreate8(219), nullptr);
-    IDirect3D8* d3d = Direct3DCreate8(220);
-    ASSERT_NE(d3d, nullptr);
-    D3DDISPLAYMODE mode;
-    EXPECT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
-    EXPECT_EQ(d3d->Release(), 0u);
-
-    auto config = d3d8host::defaultDeviceConfig();
-    config.failDisplayMode = true;
-    d3d8host::setDeviceConfig(config);
-    d3d = Direct3DCreate8(220);
-    EXPECT_LT(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), 0);
-    d3d->Release();
+    for (const bool fail : {false, true}) {
+        auto config = d3d8host::defaultDeviceConfig();
+        config.failDisplayMode = fail;
+        d3d8host::setDeviceConfig(config);
+        IDirect3D8* d3d = Direct3DCreate8(220);
+        ASSERT_NE(d3d, nullptr);
+        D3DDISPLAYMODE mode;
+        EXPECT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) < 0, fail);
+        EXPECT_EQ(d3d->Release(), 0u);
+    }
     EXPECT_EQ(d3d8host::liveObjectCount(), 0);
     d3d8host::resetForTest();
 }
 
 TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
-    struct Expect {
-        D3DRENDERSTATETYPE state;
-        DWORD value;
-    };
-    const Expect renderStates[] = {
+    const std::pair<D3DRENDERSTATETYPE, DWORD> renderStates[] = {
         {D3DRS_ZENABLE, D3DZB_TRUE},        {D3DRS_FILLMODE, D3DFILL_SOLID},     {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
         {D3DRS_ZWRITEENABLE, TRUE},         {D3DRS_ALPHATESTENABLE, FALSE},      {D3DRS_SRCBLEND, D3DBLEND_ONE},
         {D3DRS_DESTBLEND, D3DBLEND_ZERO},   {D3DRS_CULLMODE, D3DCULL_CCW},       {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
@@ -45,17 +41,12 @@ TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
         {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_VERTEXBLEND, D3DVBF_DISABLE},
         {D3DRS_COLORWRITEENABLE, 0xF},      {D3DRS_BLENDOP, D3DBLENDOP_ADD},     {D3DRS_FOGEND, std::bit_cast<DWORD>(1.0f)},
     };
-    for (const Expect& e : renderStates) {
+    for (const auto& [state, expected] : renderStates) {
         DWORD value = 0xDEADBEEF;
-        ASSERT_EQ(device->GetRenderState(e.state, &value), D3D_OK);
-        EXPECT_EQ(value, e.value) << "render state " << e.state;
+        ASSERT_EQ(device->GetRenderState(state, &value), D3D_OK);
+        EXPECT_EQ(value, expected) << "render state " << state;
     }
-    struct StageExpect {
-        DWORD stage;
-        D3DTEXTURESTAGESTATETYPE type;
-        DWORD value;
-    };
-    const StageExpect stageStates[] = {
+    const std::tuple<DWORD, D3DTEXTURESTAGESTATETYPE, DWORD> stageStates[] = {
         {0, D3DTSS_COLOROP, D3DTOP_MODULATE},     {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
         {1, D3DTSS_COLOROP, D3DTOP_DISABLE},      {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
         {1, D3DTSS_COLORARG1, D3DTA_TEXTURE},     {1, D3DTSS_COLORARG2, D3DTA_CURRENT},
@@ -63,19 +54,17 @@ TEST_F(D3D8Device, RenderAndStageStatesStartAtDirect3D8Defaults) {
         {0, D3DTSS_MIPFILTER, D3DTEXF_NONE},      {3, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
     };
     DWORD v;
-    for (const StageExpect& e : stageStates) {
+    for (const auto& [stage, type, expected] : stageStates) {
         v = 0xDEADBEEF;
-        ASSERT_EQ(device->GetTextureStageState(e.stage, e.type, &v), D3D_OK);
-        EXPECT_EQ(v, e.value) << "stage " << e.stage << " state " << e.type;
+        ASSERT_EQ(device->GetTextureStageState(stage, type, &v), D3D_OK);
+        EXPECT_EQ(v, expected) << "stage " << stage << " state " << type;
     }
     EXPECT_LT(device->GetTextureStageState(0, D3DTSS_FORCE_DWORD, &v), 0);
     EXPECT_LT(device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_ADD), 0);
 
     D3DVIEWPORT8 vp;
     device->GetViewport(&vp);
-    EXPECT_EQ(vp.Width, 640u);
-    EXPECT_EQ(vp.Height, 480u);
-    EXPECT_EQ(vp.MaxZ, 1.0f);
+    EXPECT_EQ(std::tuple(vp.Width, vp.Height, vp.MaxZ), std::tuple(640u, 480u, 1.0f));
 }
 
 // The given matrix multiplies from the left: a scale after a translation leaves the translation.
@@ -86,8 +75,7 @@ TEST_F(D3D8Device, MultiplyTransformPutsTheGivenMatrixFirst) {
     device->SetTransform(D3DTS_WORLD, &m);
     device->MultiplyTransform(D3DTS_WORLD, &twice);
     device->GetTransform(D3DTS_WORLDMATRIX(0), &out);
-    EXPECT_EQ(out._11, 2.0f);
-    EXPECT_EQ(out._41, 3.0f);
+    EXPECT_EQ(std::pair(out._11, out._41), std::pair(2.0f, 3.0f));
 }
 
 TEST_F(D3D8Device, BuffersLockToWritableMemory) {
@@ -116,12 +104,10 @@ TEST_F(D3D8Device, TexturesHoldTheirLevels) {
     ASSERT_EQ(device->CreateTexture(256, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
     EXPECT_EQ(t->GetLevelCount(), 9u);
     D3DSURFACE_DESC desc;
-    ASSERT_EQ(t->GetLevelDesc(8, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 1u);
-    EXPECT_EQ(desc.Height, 1u);
-    ASSERT_EQ(t->GetLevelDesc(2, &desc), D3D_OK);
-    EXPECT_EQ(desc.Width, 64u);
-    EXPECT_EQ(desc.Height, 16u);
+    for (const auto& [level, width, height] : {std::tuple(8u, 1u, 1u), std::tuple(2u, 64u, 16u)}) {
+        ASSERT_EQ(t->GetLevelDesc(level, &desc), D3D_OK);
+        EXPECT_EQ(std::pair(desc.Width, desc.Height), std::pair(width, height)) << "level " << level;
+    }
     EXPECT_LT(t->GetLevelDesc(9, &desc), 0);
 
     IDirect3DSurface8* level = nullptr;
@@ -168,10 +154,10 @@ class D3D8PowerOfTwoDevice : public DeviceFixture {
 
 TEST_F(D3D8PowerOfTwoDevice, RefusesWhatTheCardCannotHold) {
     IDirect3DTexture8* t = nullptr;
-    EXPECT_LT(device->CreateTexture(640, 480, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
-    EXPECT_LT(device->CreateTexture(128, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
-    EXPECT_LT(device->CreateTexture(512, 512, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), 0);
-    EXPECT_LT(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), 0);
+    // Not a power of two, not square, too large, a format it lacks.
+    for (const auto& [w, h, format] : {std::tuple(640, 480, D3DFMT_X8R8G8B8), std::tuple(128, 64, D3DFMT_X8R8G8B8),
+                                      std::tuple(512, 512, D3DFMT_X8R8G8B8), std::tuple(64, 64, D3DFMT_A8R8G8B8)})
+        EXPECT_LT(device->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &t), 0) << w << "x" << h;
     ASSERT_EQ(device->CreateTexture(64, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
     t->Release();
     EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
@@ -188,9 +174,7 @@ TEST_F(D3D8Device, FlipChainHandsBackTheFrameBeforeLast) {
     device->Present(nullptr, nullptr, nullptr, nullptr);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
     device->Present(nullptr, nullptr, nullptr, nullptr);
-    ASSERT_EQ(presented.size(), 2u);
-    EXPECT_EQ(presented[0], 0xFF0000u);
-    EXPECT_EQ(presented[1], 0x00FF00u);
+    EXPECT_EQ(presented, (std::vector<uint32_t>{0xFF0000u, 0x00FF00u}));
     // After presenting green, the back buffer holds red: the frame before last.
     EXPECT_EQ(backBufferPixels()[0] & 0xFFFFFF, 0xFF0000u);
 }
@@ -203,9 +187,9 @@ TEST_F(D3D8Device, ClearsWholeTargetsAndRectangleLists) {
     int white = 0;
     for (uint32_t p : pixels) white += (p == 0xFFFFFFFF);
     EXPECT_EQ(white, 20 * 5 + 10 * 10);
-    EXPECT_EQ(pixels[20 * 640 + 10], 0xFFFFFFFFu);
-    EXPECT_EQ(pixels[25 * 640 + 10], 0xFF102030u);
-    EXPECT_EQ(pixels[20 * 640 + 30], 0xFF102030u);
+    // Rectangles include their top-left edges and exclude the bottom-right ones.
+    EXPECT_EQ((std::array{pixels[20 * 640 + 10], pixels[25 * 640 + 10], pixels[20 * 640 + 30]}),
+              (std::array{0xFFFFFFFFu, 0xFF102030u, 0xFF102030u}));
     EXPECT_LT(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), 0);
     EXPECT_LT(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), 0);
 }
