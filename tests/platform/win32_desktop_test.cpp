@@ -33,8 +33,7 @@ private:
 
 TEST_F(DesktopBackend, CarriesAWindowThroughItsWholeLife)
 {
-    EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
-    EXPECT_GT(GetSystemMetrics(SM_CYSCREEN), 0);
+    EXPECT_TRUE(GetSystemMetrics(SM_CXSCREEN) > 0 && GetSystemMetrics(SM_CYSCREEN) > 0);
     HWND window = createTestWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(ShowWindow(window, SW_SHOWDEFAULT));
@@ -47,8 +46,7 @@ TEST_F(DesktopBackend, CarriesAWindowThroughItsWholeLife)
     MSG msg;
     win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 1);
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.hwnd, window);
-    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_ESCAPE));
+    EXPECT_EQ(std::pair(msg.hwnd, msg.wParam), std::pair(window, WPARAM(VK_ESCAPE)));
 
     EXPECT_EQ(ShowCursor(TRUE), 0);
     SendMessageA(window, WM_CLOSE, 0, 0);
@@ -59,8 +57,6 @@ TEST_F(DesktopBackend, CarriesAWindowThroughItsWholeLife)
 TEST_F(DesktopBackend, AMessageBoxWithoutAWindowSystemStillAnswers)
 {
     testing::internal::CaptureStderr();
-    int result = MessageBoxA(nullptr, "Failed to load texture", "D3D FATAALI VIRHE!", MB_OK);
-    std::string printed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result, IDOK);
-    EXPECT_NE(printed.find("Failed to load texture"), std::string::npos);
+    EXPECT_EQ(MessageBoxA(nullptr, "Failed to load texture", "D3D FATAALI VIRHE!", MB_OK), IDOK);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed to load texture"), std::string::npos);
 }

@@ -23,8 +23,7 @@ TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturn
     while ((result = GetMessageA(&msg, nullptr, 0, 0)) != 0)
         order.push_back(msg.message);
     EXPECT_EQ(order, (std::vector<UINT>{WM_USER, WM_USER + 1, WM_KEYDOWN}));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_EQ(std::pair(msg.message, msg.wParam), std::pair(UINT(WM_QUIT), WPARAM(3)));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the quit message is retrieved once";
 }
 
@@ -76,8 +75,7 @@ TEST_F(MessageQueue, SendMessageRunsTheProcedureAtOncePostedInputThroughDispatch
     EXPECT_EQ(msg.hwnd, window);
     DispatchMessageA(&msg);
     ASSERT_EQ(received().size(), 1u);
-    EXPECT_EQ(received()[0].message, static_cast<UINT>(WM_LBUTTONDOWN));
-    EXPECT_EQ(received()[0].lParam, MAKELPARAM(12, 34));
+    EXPECT_EQ(std::pair(received()[0].message, received()[0].lParam), std::pair(UINT(WM_LBUTTONDOWN), MAKELPARAM(12, 34)));
 }
 
 TEST_F(MessageQueue, InputGoesToTheNewestLiveWindow)
@@ -88,11 +86,11 @@ TEST_F(MessageQueue, InputGoesToTheNewestLiveWindow)
     win32host::postInput(WM_KEYDOWN, 'X', 0);
     DestroyWindow(second);
     win32host::postInput(WM_KEYDOWN, 'Y', 0);
-    MSG a, b;
-    GetMessageA(&a, nullptr, 0, 0);
-    GetMessageA(&b, nullptr, 0, 0);
-    EXPECT_EQ(a.hwnd, second);
-    EXPECT_EQ(b.hwnd, first);
+    for (HWND expected : {second, first}) {
+        MSG msg;
+        GetMessageA(&msg, nullptr, 0, 0);
+        EXPECT_EQ(msg.hwnd, expected);
+    }
 }
 
 TEST_F(MessageQueue, TranslateMessageTurnsCharacterKeysIntoCharacters)
@@ -104,8 +102,7 @@ TEST_F(MessageQueue, TranslateMessageTurnsCharacterKeysIntoCharacters)
     EXPECT_FALSE(TranslateMessage(&arrow));
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));
-    EXPECT_EQ(msg.wParam, static_cast<WPARAM>('a'));
+    EXPECT_EQ(std::pair(msg.message, msg.wParam), std::pair(UINT(WM_CHAR), WPARAM('a')));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 

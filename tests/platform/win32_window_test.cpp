@@ -4,6 +4,8 @@
 
 #include <desktop.h>
 
+#include <tuple>
+
 using namespace platformtest;
 
 namespace {
@@ -87,22 +89,18 @@ TEST_F(Windows, AProcedureRefusingCreationLeavesNoWindow)
 // The popup keeps its size and its client area wherever it is put.
 TEST_F(Windows, CentringGivesOffsetsTruncatedTowardZeroOnAnyScreen)
 {
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the default headless screen";
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
-    struct Case {
-        int width, height;
-        LONG x, y;
-    };
-    const Case cases[] = {
+    EXPECT_EQ(std::pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)), std::pair(640, 480))
+        << "the default headless screen";
+    // Screen width and height, the window's place.
+    const std::tuple<int, int, LONG, LONG> cases[] = {
         {640, 480, 0, 0}, {320, 199, -160, -140}, // (199 - 480) / 2 = -140.5, truncated
         {639, 479, 0, 0}, {1920, 1080, 640, 300},
     };
     HWND window = createTestWindow();
-    for (const Case& c : cases) {
-        win32host::setHeadlessScreenSize(c.width, c.height);
+    for (const auto& [width, height, x, y] : cases) {
+        win32host::setHeadlessScreenSize(width, height);
         const POINT at = centre(window);
-        EXPECT_EQ(at.x, c.x) << c.width << "x" << c.height;
-        EXPECT_EQ(at.y, c.y) << c.width << "x" << c.height;
+        EXPECT_EQ(std::pair(at.x, at.y), std::pair(x, y)) << width << "x" << height;
         RECT client;
         ASSERT_TRUE(GetClientRect(window, &client));
         EXPECT_TRUE(client.left == 0 && client.top == 0 && client.right == 640 && client.bottom == 480);
@@ -153,8 +151,7 @@ TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButton)
 
     const auto& boxes = win32host::shownMessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].parent, window);
-    EXPECT_EQ(boxes[0].text, "Could not initialize BASS");
+    EXPECT_EQ(std::tie(boxes[0].parent, boxes[0].text), std::tuple(window, std::string("Could not initialize BASS")));
     EXPECT_EQ(boxes[1].caption, "Error") << "a missing caption";
     EXPECT_NE(printed.find("[BASS Error] Could not initialize BASS"), std::string::npos) << printed;
 }
