@@ -8,13 +8,8 @@
 
 namespace {
 
-struct NamedTexture {
-    const char* file;
-    IDirect3DTexture8* ShowState::*field;
-};
-
-// In load order.
-const NamedTexture NAMED_TEXTURES[] = {
+// File and field, in load order.
+const std::pair<const char*, IDirect3DTexture8* ShowState::*> NAMED_TEXTURES[] = {
     {"texture01.jpg", &ShowState::texture01},   {"texture02.jpg", &ShowState::texture02},
     {"texture05.jpg", &ShowState::texture05},   {"texture06.jpg", &ShowState::texture06},
     {"texture07.jpg", &ShowState::texture07},   {"sorvina.tga", &ShowState::logoTexture},
@@ -23,12 +18,7 @@ const NamedTexture NAMED_TEXTURES[] = {
     {"feidi.tga", &ShowState::fadeTexture},
 };
 
-struct NamedModel {
-    const char* file;
-    Mesh* ShowState::*field;
-};
-
-const NamedModel NAMED_MODELS[] = {
+const std::pair<const char*, Mesh* ShowState::*> NAMED_MODELS[] = {
     {"knodu.r3d", &ShowState::knoduMesh}, {"thingy.r3d", &ShowState::thingyMesh},
     {"obu.r3d", &ShowState::obuMesh},     {"glimmora.r3d", &ShowState::glimmoraMesh},
 };
@@ -49,12 +39,12 @@ std::vector<std::string> glyphNames()
 void writeWholeDataSet()
 {
     const Bytes grey = makeTga({.width = 2, .height = 2}, {}, Bytes(2 * 2 * 3, 0x80));
-    for (const NamedTexture& named : NAMED_TEXTURES)
-        writeFileBytes(std::string("data/") + named.file, grey);
+    for (const auto& [file, field] : NAMED_TEXTURES)
+        writeFileBytes(std::string("data/") + file, grey);
     for (const std::string& glyph : glyphNames())
         writeFileBytes("data/" + glyph, grey);
     for (int k = 0; k < 4; ++k)
-        gridModel(k + 2).write(std::string("data/") + NAMED_MODELS[k].file);
+        gridModel(k + 2).write(std::string("data/") + NAMED_MODELS[k].first);
 }
 
 using Box = std::pair<std::string, std::string>; // text, caption
@@ -63,8 +53,7 @@ std::vector<Box> shownBoxes()
 {
     std::vector<Box> boxes;
     for (const auto& box : win32host::shownMessageBoxes()) {
-        EXPECT_EQ(box.parent, showState.window);
-        EXPECT_EQ(box.type, UINT(MB_OK));
+        EXPECT_EQ(std::pair(box.parent, box.type), std::pair(showState.window, UINT(MB_OK)));
         boxes.push_back({box.text, box.caption});
     }
     return boxes;
@@ -88,16 +77,14 @@ TEST_F(AssetSet, MissingOrUnreadableFilesShowOneBoxEachAndLeaveOnlyTheirFieldsEm
                                               {"Failed to load texture", "D3D Error"},
                                               {"Failed to load texture", "data\\sq.tga"},
                                               {"Failed to load model", "data\\obu.r3d"}}));
-    for (const NamedTexture& named : NAMED_TEXTURES) {
-        const bool failed = named.field == &ShowState::texture05 || named.field == &ShowState::fadeTexture;
-        EXPECT_EQ(showState.*named.field == nullptr, failed) << named.file;
-    }
+    for (const auto& [file, field] : NAMED_TEXTURES)
+        EXPECT_EQ(showState.*field == nullptr, field == &ShowState::texture05 || field == &ShowState::fadeTexture) << file;
     for (int j = 0; j < GLYPH_COUNT; ++j)
         EXPECT_EQ(showState.glyphs[j] == nullptr, j == 'q' - 'a') << j;
     // The show goes on with an empty mesh, which draws nothing.
     for (int k = 0; k < 4; ++k) {
-        ASSERT_NE(showState.*NAMED_MODELS[k].field, nullptr) << NAMED_MODELS[k].file;
-        EXPECT_EQ((showState.*NAMED_MODELS[k].field)->vertexCount, k == 2 ? 0 : (k + 2) * (k + 2));
+        ASSERT_NE(showState.*NAMED_MODELS[k].second, nullptr) << NAMED_MODELS[k].first;
+        EXPECT_EQ((showState.*NAMED_MODELS[k].second)->vertexCount, k == 2 ? 0 : (k + 2) * (k + 2));
     }
     startRecording();
     releaseAssets();
@@ -110,10 +97,10 @@ TEST_F(AssetSet, MissingOrUnreadableFilesShowOneBoxEachAndLeaveOnlyTheirFieldsEm
     }
     EXPECT_EQ(order, "bt");
     EXPECT_EQ(d3d8host::liveObjectCount(), objectsBefore);
-    for (const NamedTexture& named : NAMED_TEXTURES)
-        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
+    for (const auto& [file, field] : NAMED_TEXTURES)
+        EXPECT_EQ(showState.*field, nullptr) << file;
     for (IDirect3DTexture8* glyph : showState.glyphs)
         EXPECT_EQ(glyph, nullptr);
-    for (const NamedModel& named : NAMED_MODELS)
-        EXPECT_EQ(showState.*named.field, nullptr) << named.file;
+    for (const auto& [file, field] : NAMED_MODELS)
+        EXPECT_EQ(showState.*field, nullptr) << file;
 }

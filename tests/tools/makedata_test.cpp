@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "music.h"
@@ -87,8 +88,7 @@ TEST_F(MakedataSet, EveryPictureIsReadByImageMagickInItsFormatAndSize)
     while (lines >> name >> format >> width >> height) {
         ASSERT_TRUE(expected.count(name)) << name;
         EXPECT_EQ(format, name.ends_with(".jpg") ? "JPEG" : "TGA") << name;
-        EXPECT_EQ(width, expected[name][0]) << name;
-        EXPECT_EQ(height, expected[name][1]) << name;
+        EXPECT_EQ((std::array{width, height}), expected[name]) << name;
         ++seen;
     }
     EXPECT_EQ(seen, int(expected.size())) << run.text;
@@ -116,9 +116,8 @@ TEST_F(MakedataSet, ImageMagickReadsBackExactlyThePixelsPaintedInEveryTargaFlavo
     };
     for (const Case& c : cases) {
         const BuiltFile& f = *std::find_if(files_.begin(), files_.end(), [&](const BuiltFile& b) { return b.name == c.name; });
-        EXPECT_EQ(f.bytes[2], c.type) << c.name;
-        EXPECT_EQ(f.bytes[16], c.bits) << c.name;
-        EXPECT_EQ((f.bytes[17] & 0x20) != 0, c.topDown) << c.name;
+        EXPECT_EQ(std::tuple(int(f.bytes[2]), int(f.bytes[16]), (f.bytes[17] & 0x20) != 0), std::tuple(c.type, c.bits, c.topDown))
+            << c.name;
         const Image decoded = decodeWithImageMagick(directory_ / c.name, c.painted.width, c.painted.height);
         ASSERT_EQ(decoded.width, c.painted.width) << c.name;
         int differing = 0;
@@ -166,28 +165,22 @@ TEST_F(MakedataSet, ProgramWritesTheSameFilesAsEveryBuildAndRefusesMistakes)
 
 TEST(MakedataCommandLine, ReadsDirectoryAndContactSheet)
 {
-    struct Case {
-        std::vector<std::string> args;
-        const char* directory; // null: refused
-        bool writeData;
-        std::string sheet;
-    };
-    const Case cases[] = {
+    // Arguments, then the directory (null: refused), whether data is written, the sheet.
+    const std::tuple<std::vector<std::string>, const char*, bool, std::string> cases[] = {
         {{}, "data", true, ""},
         {{"out"}, "out", true, ""},
         {{"--contact-sheet", "s.png"}, "data", false, "s.png"},
         {{"--contact-sheet", "s.png", "out"}, "out", true, "s.png"},
         {{"--contact-sheet"}, nullptr, false, ""}, {{"a", "b"}, nullptr, false, ""}, {{"-x"}, nullptr, false, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [args, directory, writeData, sheet] : cases) {
         Options options;
         std::string error;
-        ASSERT_EQ(parseArguments(c.args, &options, &error), c.directory != nullptr) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(error.empty(), c.directory != nullptr) << error;
-        if (c.directory) {
-            EXPECT_EQ(options.directory, c.directory);
-            EXPECT_EQ(options.writeData, c.writeData);
-            EXPECT_EQ(options.contactSheet, c.sheet);
+        ASSERT_EQ(parseArguments(args, &options, &error), directory != nullptr) << ::testing::PrintToString(args);
+        EXPECT_EQ(error.empty(), directory != nullptr) << error;
+        if (directory) {
+            EXPECT_EQ(std::tie(options.directory, options.writeData, options.contactSheet),
+                      std::tuple(std::string(directory), writeData, sheet));
         }
     }
 }
