@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 TEST(CaptureTiming, PresentsFollowTheHarnessClockAndSamplesNeverDrift)
@@ -28,12 +29,10 @@ TEST(CaptureTiming, RangesAndStillsFollowVideoTime)
 {
     // The capture runs start ranges and take stills on whole frames; here the microseconds around them.
     const FrameTiming timing{60, 44100};
-    EXPECT_EQ(timing.firstFrameFrom(1), 1);
-    EXPECT_EQ(timing.firstFrameFrom(1'000'001), 61);
+    EXPECT_EQ(std::pair(timing.firstFrameFrom(1), timing.firstFrameFrom(1'000'001)), (std::pair<int64_t, int64_t>(1, 61)));
     // Frame 1 is on screen from 1/60 s = 16666.67 µs on.
-    EXPECT_EQ(timing.frameShownAt(16'666), 0);
-    EXPECT_EQ(timing.frameShownAt(16'667), 1);
-    EXPECT_EQ(timing.frameShownAt(121'999'999), 7319);
+    EXPECT_EQ(std::tuple(timing.frameShownAt(16'666), timing.frameShownAt(16'667), timing.frameShownAt(121'999'999)),
+              (std::tuple<int64_t, int64_t, int64_t>(0, 1, 7319)));
 }
 
 // The defaults and the spaced spelling show in the capture runs' frame counts and sizes; here the
@@ -46,13 +45,9 @@ TEST(CaptureOptions, OptionsAreReadJoinedToTheirValues)
                                      "--png-at=2,10.5,0.001", "out/Show.MKV"},
                                     o, error))
         << error;
-    EXPECT_EQ(o.fps, 30);
-    EXPECT_EQ(o.scale, 3);
-    EXPECT_TRUE(o.lossless);
-    EXPECT_EQ(o.fromMicros, 1'500'000);
-    EXPECT_EQ(o.toMicros, 61'250'000);
+    EXPECT_EQ(std::tie(o.fps, o.scale, o.lossless, o.fromMicros, o.toMicros, o.output),
+              std::tuple(30, 3, true, 1'500'000, 61'250'000, "out/Show.MKV"));
     EXPECT_EQ(o.stillMicros, (std::vector<int64_t>{2'000'000, 10'500'000, 1'000}));
-    EXPECT_EQ(o.output, "out/Show.MKV");
     ASSERT_TRUE(parseCaptureOptions({"--help"}, o, error)) << error;
     EXPECT_TRUE(o.help);
 }
@@ -83,9 +78,8 @@ TEST(CaptureOptions, MistakesAreRefusedWithAReason)
 
 TEST(CaptureOptions, SecondsAreReadExactlyAndNamedBack)
 {
-    EXPECT_EQ(parseSeconds(".5"), 500'000);
-    EXPECT_EQ(parseSeconds("7."), 7'000'000);
-    EXPECT_EQ(parseSeconds("0.000001"), 1);
+    for (const auto& [text, micros] : {std::pair(".5", 500'000), std::pair("7.", 7'000'000), std::pair("0.000001", 1)})
+        EXPECT_EQ(parseSeconds(text), micros) << text;
     for (const char* bad : {"", ".", "-1", "+1", "1e3", "0.0000001", "1,5", " 1", "inf", "1.2.3"})
         EXPECT_FALSE(parseSeconds(bad)) << bad;
     EXPECT_EQ(formatSeconds(61'250'000), "61.250");

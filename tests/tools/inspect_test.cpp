@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -67,9 +68,8 @@ TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
     // 1×2 bottom-up 24-bit TGA: the stored rows are bottom (1, 2, 3) then top (4, 5, 6).
     const Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0, 1, 2, 3, 4, 5, 6};
     const ToolRun run = inspect("image '" + written("bottom-up.tga", tga) + "'");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "format=R8G8B8 width=1 height=2 pitch=3 levels=1 sha256=" + sha256sumOf({4, 5, 6, 1, 2, 3}) + "\n");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(std::tie(run.status, run.err, run.out),
+              std::tuple(0, "", "format=R8G8B8 width=1 height=2 pitch=3 levels=1 sha256=" + sha256sumOf({4, 5, 6, 1, 2, 3}) + "\n"));
 }
 
 TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
@@ -83,9 +83,7 @@ TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
     };
     for (const auto& [file, line] : cases) {
         const ToolRun run = inspect("model '" + written("model.r3d", file.bytes) + "'");
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.err, "");
-        EXPECT_EQ(run.out, line);
+        EXPECT_EQ(std::tie(run.status, run.err, run.out), std::tuple(0, "", line));
     }
 }
 
