@@ -31,8 +31,7 @@ TEST(ImageFiles, MappingGivesTheWholeFileOrNothing)
     EXPECT_EQ(Bytes(mapped.bytes, mapped.bytes + mapped.size), content);
     for (int twice = 0; twice < 2; ++twice) {
         unmapImageFile(mapped);
-        EXPECT_EQ(mapped.bytes, nullptr);
-        EXPECT_EQ(mapped.file, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(std::tuple(mapped.bytes, mapped.file), std::tuple(nullptr, INVALID_HANDLE_VALUE));
     }
 
     const std::string empty = scratchPath("empty.tga");

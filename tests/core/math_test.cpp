@@ -25,12 +25,10 @@ TEST(MatrixMultiply, AliasedOutputGivesTheProductOfTheInputsAsTheyWere)
     Matrix separate;
     matrixMultiply(&separate, &m, &n);
 
-    Matrix aliasLeft = m;
+    Matrix aliasLeft = m, aliasRight = n;
     matrixMultiply(&aliasLeft, &aliasLeft, &n);
-    EXPECT_EQ(std::memcmp(&aliasLeft, &separate, sizeof(Matrix)), 0);
-
-    Matrix aliasRight = n;
     matrixMultiply(&aliasRight, &m, &aliasRight);
+    EXPECT_EQ(std::memcmp(&aliasLeft, &separate, sizeof(Matrix)), 0);
     EXPECT_EQ(std::memcmp(&aliasRight, &separate, sizeof(Matrix)), 0);
 }
 
@@ -47,10 +45,8 @@ TEST(MatrixLookAt, DegenerateInputsGiveZeroAxes)
 
     const Vector3 above{0, 5, 0};
     matrixLookAtLH(&m, &at, &above, &up);
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(m.m[r][0], 0.0f);
-        EXPECT_EQ(m.m[r][1], 0.0f);
-    }
+    for (int r = 0; r < 4; ++r)
+        EXPECT_TRUE(m.m[r][0] == 0.0f && m.m[r][1] == 0.0f) << "row " << r;
 }
 
 // (1 - 2^-24)^2 lies 2^-23 below 1: inside the tolerance, so it is copied bit for bit.

@@ -5,34 +5,24 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct EscapeCase {
-    int scene;            // the scene running when Escape arrives
-    uint64_t afterFrame;  // the present after which it is pressed (60 frames a second)
-};
-
-// At 60 frames a second the scenes start at frames 1, 481, 1921, 2791 and 6451.
-const EscapeCase CASES[] = {{1, 100}, {2, 500}, {3, 1930}, {4, 2800}};
-
-} // namespace
-
 TEST(EscapeKey, EndsTheRunningSceneAndEveryLaterSceneFlashesOneFrame)
 {
     ENTER_SHOW_DATA_OR_SKIP(inData);
-    for (const EscapeCase& escape : CASES) {
-        SCOPED_TRACE("Escape in scene " + std::to_string(escape.scene));
+    // The scene running when Escape arrives and the present after which it is pressed; at 60
+    // frames a second the scenes start at frames 1, 481, 1921, 2791 and 6451.
+    for (const auto& [scene, afterFrame] : {std::pair(1, 100u), {2, 500u}, {3, 1930u}, {4, 2800u}}) {
+        SCOPED_TRACE("Escape in scene " + std::to_string(scene));
         ShowHarness harness(60.0);
         ShowRecorder recorder(harness);
-        harness.atFrame(escape.afterFrame, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
+        harness.atFrame(afterFrame, [] { win32host::postInput(WM_KEYDOWN, VK_ESCAPE, 0); });
         EXPECT_EQ(harness.runShow(), 1);
-        EXPECT_EQ(harness.presents(), escape.afterFrame + (5 - escape.scene));
+        EXPECT_EQ(harness.presents(), afterFrame + (5 - scene));
 
         const std::vector<RecordedFrame>& frames = recorder.frames();
         ASSERT_EQ(frames.size(), harness.presents());
         // The scene that met Escape drew no frame after it.
-        EXPECT_EQ(frames[escape.afterFrame - 1].scene, escape.scene);
-        for (int later = escape.scene + 1; later <= 5; ++later) {
+        EXPECT_EQ(frames[afterFrame - 1].scene, scene);
+        for (int later = scene + 1; later <= 5; ++later) {
             const auto flash = framesOfScene(frames, later);
             ASSERT_EQ(flash.size(), 1u) << "scene " << later;
             // Its set-up and first step only: drawn at once, nothing typed yet.
