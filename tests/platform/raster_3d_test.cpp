@@ -1,6 +1,7 @@
 // The rasteriser on 3D drawing: clipping at the near and far planes, depth, culling,
 // indexed primitives and reflection mapping.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -40,7 +41,8 @@ D3DMATRIX perspective(float fovY, float aspect, float zn, float zf) {
     return m;
 }
 
-D3DMATRIX rotationYX(float ay, float ax) {
+// A rotation about y then x, moved dz along z.
+D3DMATRIX rotationYX(float ay, float ax, float dz) {
     D3DMATRIX y = identity(), x = identity(), r;
     y._11 = std::cos(ay), y._13 = -std::sin(ay), y._31 = std::sin(ay), y._33 = std::cos(ay);
     x._22 = std::cos(ax), x._23 = std::sin(ax), x._32 = -std::sin(ax), x._33 = std::cos(ax);
@@ -49,6 +51,7 @@ D3DMATRIX rotationYX(float ay, float ax) {
             r.m[i][j] = y.m[i][0] * x.m[0][j] + y.m[i][1] * x.m[1][j] + y.m[i][2] * x.m[2][j] + y.m[i][3] * x.m[3][j];
         }
     }
+    r._43 = dz;
     return r;
 }
 
@@ -119,25 +122,17 @@ TEST_F(Raster3D, NearPlaneClipsGeometryBehindTheCamera) {
 
 TEST_F(Raster3D, CubeCrossingTheNearPlane) {
     setProjection(perspective(1.3f, 640.0f / 480.0f, 1.0f, 50.0f));
-    const D3DMATRIX world = [] {
-        D3DMATRIX m = rotationYX(0.6f, 0.4f);
-        m._43 = 1.2f;  // the cube reaches from z = -0.5 to 2.9: the near plane at 1 slices it
-        return m;
-    }();
+    const D3DMATRIX world = rotationYX(0.6f, 0.4f, 1.2f);  // from z = -0.5 to 2.9: the near plane at 1 slices it
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const DWORD colours[6] = {0xFFFF4040, 0xFF40FF40, 0xFF4040FF, 0xFFFFFF40, 0xFF40FFFF, 0xFFFF40FF};
-    const float s = 1.0f;
-    const float corners[8][3] = {{-s, -s, -s}, {s, -s, -s}, {s, s, -s}, {-s, s, -s},
-                                 {-s, -s, s},  {s, -s, s},  {s, s, s},  {-s, s, s}};
+    const float corners[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                                 {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
     const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
     std::vector<ColourVertex> v;
     for (int f = 0; f < 6; ++f) {
-        const int order[6] = {0, 1, 2, 0, 2, 3};
-        for (int k : order) {
-            const float* c = corners[faces[f][k]];
-            v.push_back({c[0], c[1], c[2], colours[f]});
-        }
+        for (const int k : {0, 1, 2, 0, 2, 3})
+            v.push_back({corners[faces[f][k]][0], corners[faces[f][k]][1], corners[faces[f][k]][2], colours[f]});
     }
     draw(D3DPT_TRIANGLELIST, v, 12);
     const auto px = backBufferPixels();
@@ -166,23 +161,20 @@ TEST_F(Raster3D, FarPlaneIsInside) {
 TEST_F(Raster3D, EveryDepthFunction) {
     setProjection(overlayProjection());
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    struct Case {
-        D3DCMPFUNC func;
-        bool lessPasses, equalPasses, greaterPasses;
-    };
-    const Case cases[] = {{D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
-                          {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
-                          {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
-                          {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true}};
-    for (const Case& c : cases) {
+    // Whether a probe nearer than, as near as and further than the buffer's 0.5 passes.
+    const std::pair<D3DCMPFUNC, std::array<bool, 3>> cases[] = {
+        {D3DCMP_NEVER, {false, false, false}},  {D3DCMP_LESS, {true, false, false}},
+        {D3DCMP_EQUAL, {false, true, false}},   {D3DCMP_LESSEQUAL, {true, true, false}},
+        {D3DCMP_GREATER, {false, false, true}}, {D3DCMP_NOTEQUAL, {true, false, true}},
+        {D3DCMP_GREATEREQUAL, {false, true, true}}, {D3DCMP_ALWAYS, {true, true, true}}};
+    for (const auto& [func, passes] : cases) {
         const float probes[3] = {0.25f, 0.5f, 0.75f};
-        const bool passes[3] = {c.lessPasses, c.equalPasses, c.greaterPasses};
         for (int k = 0; k < 3; ++k) {
             device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
             square(4, 0.5f, 0xFF0000FF);  // depth 0.5, blue
-            device->SetRenderState(D3DRS_ZFUNC, c.func);
+            device->SetRenderState(D3DRS_ZFUNC, func);
             square(4, probes[k], 0xFFFFFFFF);
-            EXPECT_EQ(backBufferPixels()[2 * 640 + 2] == 0xFFFFFFFFu, passes[k]) << "func " << c.func << " probe " << k;
+            EXPECT_EQ(backBufferPixels()[2 * 640 + 2] == 0xFFFFFFFFu, passes[k]) << "func " << func << " probe " << k;
         }
     }
     // With depth writes off the test still applies but the buffer keeps its value.
@@ -396,11 +388,7 @@ std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<u
 // reflection map smoothly, depth on, normals renormalised.
 TEST_F(Raster3D, ReflectionMappedSphere) {
     setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
-    const D3DMATRIX world = [] {
-        D3DMATRIX m = rotationYX(0.3f, 0.2f);
-        m._43 = 3.0f;
-        return m;
-    }();
+    const D3DMATRIX world = rotationYX(0.3f, 0.2f, 3.0f);
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
     std::vector<uint32_t> base(16 * 16), env(64 * 64);
@@ -444,8 +432,7 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
 // textures with alpha and of sizes that are not powers of two.
 TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
     setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
-    D3DMATRIX world = rotationYX(0.5f, -0.3f);
-    world._43 = 4.0f;  // triangles a few pixels across, as a model's
+    const D3DMATRIX world = rotationYX(0.5f, -0.3f, 4.0f);  // triangles a few pixels across, as a model's
     device->SetTransform(D3DTS_WORLD, &world);
     std::vector<uint32_t> base(16 * 16), env(48 * 40);
     for (int i = 0; i < 256; ++i) base[i] = ((i * 37u) & 0xFF) << 24 | (((i / 16 + i % 16) & 1) ? 0xC0A020u : 0x3080F0u);
