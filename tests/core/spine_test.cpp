@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // Frames each scene draws at 60 per second: 8 + 24 + 14.5 + 61 + 14.5 seconds.
@@ -37,29 +39,24 @@ TEST(ShowSequence, UninterruptedShowRunsAllFiveScenesAndExitsOneEvenWhenTheTickC
 // type-ahead and ends the first scene before its first frame.
 TEST(ShowSequence, StoppingInputEndsTheRunningSceneAndEachLaterSceneFlashesOneFrame)
 {
-    struct Case {
-        const char* what;
-        UINT message;
-        WPARAM key;
-        uint64_t frame; // 0: queued before the show starts
-        uint64_t presents;
-    };
-    const Case cases[] = {
+    // What, message, key, the frame after which it comes (0: queued before the show starts), presents.
+    const std::tuple<const char*, UINT, WPARAM, uint64_t, uint64_t> cases[] = {
         {"Escape while loading", WM_KEYDOWN, VK_ESCAPE, 0, 4},
         {"left click in scene 1", WM_LBUTTONDOWN, 0, 100, 100 + 4},
         {"WM_CLOSE in scene 2", WM_CLOSE, 0, 600, 600 + 3},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, message, key, frame, presents] : cases) {
+        SCOPED_TRACE(what);
         ShowHarness harness;
-        const auto post = [&c] { win32host::postInput(c.message, c.key, 0); };
-        if (c.frame == 0)
+        const auto post = [message, key] { win32host::postInput(message, key, 0); };
+        if (frame == 0)
             post();
         else
-            harness.atFrame(c.frame, post);
-        EXPECT_EQ(harness.runShow(), 1) << c.what;
-        EXPECT_EQ(harness.presents(), c.presents) << c.what;
-        EXPECT_EQ(showState.swarmRunCount, 2) << c.what;
-        EXPECT_GE(win32host::cursorDisplayCount(), 0) << c.what << ": the cursor is left hidden";
+            harness.atFrame(frame, post);
+        EXPECT_EQ(harness.runShow(), 1);
+        EXPECT_EQ(harness.presents(), presents);
+        EXPECT_EQ(showState.swarmRunCount, 2);
+        EXPECT_GE(win32host::cursorDisplayCount(), 0) << "the cursor is left hidden";
     }
 }
 
@@ -77,29 +74,24 @@ TEST(ShowSequence, QuitMessageEndsOnlyTheRunningScene)
 // No device in any of the six attempts: the fatal message over the show's window.
 TEST(StartFailures, ExitZeroBeforeTheFirstFrameWithTheRightMessage)
 {
-    struct Case {
-        const char* text;
-        const char* caption;
-        void (*arrange)(d3d8host::DeviceConfig&);
-    };
-    const Case cases[] = {
+    // Text and caption of the message (none: no message), and the failure arranged.
+    const std::tuple<const char*, const char*, void (*)(d3d8host::DeviceConfig&)> cases[] = {
         {"Could not initialize BASS", "BASS Error", [](d3d8host::DeviceConfig&) { basshost::failNextInit(true); }},
         {nullptr, nullptr, [](d3d8host::DeviceConfig& config) { config.failCreate = true; }},
         {"Nyt meni vituiks", "D3D FATAALI VIRHE!", [](d3d8host::DeviceConfig& config) { config.backBufferFormats.clear(); }},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, caption, arrange] : cases) {
         ShowHarness harness;
         d3d8host::DeviceConfig config = d3d8host::defaultDeviceConfig();
-        c.arrange(config);
+        arrange(config);
         d3d8host::setDeviceConfig(config);
         EXPECT_EQ(harness.runShow(), 0);
         EXPECT_EQ(harness.presents(), 0u);
         const auto& boxes = win32host::shownMessageBoxes();
-        ASSERT_EQ(boxes.size(), c.text ? 1u : 0u) << (c.text ? c.text : "no message");
-        if (c.text) {
-            EXPECT_EQ(boxes[0].text, c.text);
-            EXPECT_EQ(boxes[0].caption, c.caption);
-            EXPECT_EQ(boxes[0].parent, showState.window);
+        ASSERT_EQ(boxes.size(), text ? 1u : 0u) << (text ? text : "no message");
+        if (text) {
+            EXPECT_EQ(std::tie(boxes[0].text, boxes[0].caption, boxes[0].parent),
+                      std::tuple(std::string(text), std::string(caption), showState.window));
         }
     }
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -63,12 +64,7 @@ TEST(PageLayout, PenStepsWrapsAtThirtyFiveColumnsAndNewlinesStartTheNextRow)
         return placed;
     };
     const std::vector<Placed> fullRow = row(letters(35), 7, 5), aThenB = row("a b", 7, 5);
-    struct Case {
-        std::string text;
-        int count;
-        std::vector<Placed> expected;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, int, std::vector<Placed>> cases[] = {
         {"abc", 0, {}}, // the count alone limits what is read: the text need not end in a zero
         {"abc", -3, {}},
         {"ab\ncd", 5, {{'a', 7, 5}, {'b', 25, 5}, {'c', 7, 23}, {'d', 25, 23}}},
@@ -79,8 +75,8 @@ TEST(PageLayout, PenStepsWrapsAtThirtyFiveColumnsAndNewlinesStartTheNextRow)
         {"a\rb", 3, aThenB},
         {"a\xe4" "b", 3, aThenB},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(layOut(c.text, 0, c.count), c.expected) << ::testing::PrintToString(c.text) << " count " << c.count;
+    for (const auto& [text, count, expected] : cases)
+        EXPECT_EQ(layOut(text, 0, count), expected) << ::testing::PrintToString(text) << " count " << count;
 }
 
 TEST(PageLayout, SkippedCharactersKeepTheirPlacesSoThePageLooksTheSameFromAnyStart)

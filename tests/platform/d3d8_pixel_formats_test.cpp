@@ -2,6 +2,8 @@
 // sampling of every texture format the device offers.
 #include <pixel_formats.h>
 
+#include <tuple>
+
 #include "d3d8_test_util.h"
 
 using namespace d3d8test;
@@ -87,42 +89,34 @@ class TextureFormats : public DeviceFixture {
 TEST_F(TextureFormats, EveryExposedFormatSamples) {
     overlayState();
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    struct Case {
-        D3DFORMAT format;
-        uint64_t raw;  // every texel as stored; for DXT1 the one 4x4 block
-        uint32_t expected;
-    };
-    const Case cases[] = {
+    // Format, every texel as stored (for DXT1 the one 4x4 block), the colour drawn.
+    const std::tuple<D3DFORMAT, uint64_t, uint32_t> cases[] = {
         {D3DFMT_A8R8G8B8, 0x80402010, 0x80402010}, {D3DFMT_X8R8G8B8, 0x00402010, 0xFF402010},
         {D3DFMT_R5G6B5, 0xF821, 0xFFFF0408},       {D3DFMT_X1R5G5B5, 0x7C00, 0xFFFF0000},
         {D3DFMT_A1R5G5B5, 0x03E0, 0x0000FF00},     {D3DFMT_A4R4G4B4, 0x8F3C, 0x88FF33CC},
         {D3DFMT_L8, 0x40, 0xFF404040},             {D3DFMT_A8L8, 0x40C0, 0x40C0C0C0},
         {D3DFMT_A8, 0x7F, 0x7F000000},             {D3DFMT_DXT1, 0x001FF800, 0xFFFF0000}, // red end point
     };
-    for (const Case& c : cases) {
+    for (const auto& [format, raw, expected] : cases) {
         IDirect3DTexture8* t = nullptr;
-        ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, c.format, D3DPOOL_MANAGED, &t), D3D_OK) << c.format;
+        ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, format, D3DPOOL_MANAGED, &t), D3D_OK) << format;
         D3DLOCKED_RECT locked;
         ASSERT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        const int bytes = pixelformat::findFormat(c.format)->bitsPerPixel / 8;
-        if (bytes == 0) {
-            std::memcpy(locked.pBits, &c.raw, 8);
-        }
-        for (int y = 0; y < 4 && bytes > 0; ++y) {
-            for (int x = 0; x < 4; ++x) {
-                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * bytes, &c.raw, bytes);
-            }
-        }
+        const int bytes = pixelformat::findFormat(format)->bitsPerPixel / 8;
+        if (bytes == 0)
+            std::memcpy(locked.pBits, &raw, 8);
+        for (int i = 0; i < 16 && bytes > 0; ++i)
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) + i / 4 * locked.Pitch + i % 4 * bytes, &raw, bytes);
         t->UnlockRect(0);
         device->SetTexture(0, t);
         drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
-        EXPECT_EQ(backBufferPixels()[1 * 640 + 1], c.expected) << pixelformat::formatName(c.format);
+        EXPECT_EQ(backBufferPixels()[1 * 640 + 1], expected) << pixelformat::formatName(format);
         // A later lock and change shows in the next draw.
         t->LockRect(0, &locked, nullptr, 0);
-        std::memset(locked.pBits, 0, pixelformat::surfaceSize(c.format, 4, 4));
+        std::memset(locked.pBits, 0, pixelformat::surfaceSize(format, 4, 4));
         t->UnlockRect(0);
         drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
-        EXPECT_NE(backBufferPixels()[1 * 640 + 1], c.expected) << pixelformat::formatName(c.format);
+        EXPECT_NE(backBufferPixels()[1 * 640 + 1], expected) << pixelformat::formatName(format);
         device->SetTexture(0, nullptr);
         t->Release();
     }

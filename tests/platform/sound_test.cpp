@@ -16,11 +16,6 @@ namespace {
 
 constexpr DWORD rate = 44100;
 
-std::string asString(const std::vector<uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 std::vector<int16_t> render(size_t frames)
 {
     std::vector<int16_t> pcm(frames * 2, 12345);
@@ -49,7 +44,8 @@ protected:
         HeadlessTest::SetUp();
         basshost::resetForTest();
         basshost::useOfflineSink(rate);
-        scratch.write("data/pork.xm", asString(makeTestModule()));
+        const std::vector<uint8_t> module = makeTestModule();
+        scratch.write("data/pork.xm", std::string(module.begin(), module.end()));
     }
     void TearDown() override
     {
@@ -213,7 +209,7 @@ TEST_F(Sound, AMissingOrBadModuleLoadsNothingAndStaysSilent)
 TEST_F(Sound, ModulesLoadFromMemoryAndFromPartOfAFile)
 {
     std::vector<uint8_t> bytes = makeTestModule();
-    scratch.write("data/wrapped.bin", "HEAD" + asString(bytes) + "TAIL");
+    scratch.write("data/wrapped.bin", "HEAD" + std::string(bytes.begin(), bytes.end()) + "TAIL");
     ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
     EXPECT_NE(BASS_MusicLoad(TRUE, bytes.data(), 0, static_cast<DWORD>(bytes.size()), 0), 0u);
     EXPECT_EQ(BASS_MusicLoad(TRUE, bytes.data(), 0, 0, 0), 0u) << "memory needs a length";

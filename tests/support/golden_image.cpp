@@ -24,12 +24,9 @@ RgbImage imageFromFrame(const uint32_t* pixels, int width, int height, int pitch
     for (int y = 0; y < height; ++y) {
         const uint32_t* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) +
                                                                 static_cast<size_t>(y) * pitchBytes);
-        for (int x = 0; x < width; ++x) {
-            uint8_t* out = image.at(x, y);
-            out[0] = static_cast<uint8_t>(row[x] >> 16);
-            out[1] = static_cast<uint8_t>(row[x] >> 8);
-            out[2] = static_cast<uint8_t>(row[x]);
-        }
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                image.at(x, y)[c] = static_cast<uint8_t>(row[x] >> (16 - 8 * c));
     }
     return image;
 }
