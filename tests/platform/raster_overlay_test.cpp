@@ -1,6 +1,7 @@
 // The rasteriser on 2D drawing: fill rules, exact texel placement, texture stages and
 // blending, each checked against values worked out by hand, and against golden images.
 #include <array>
+#include <tuple>
 #include <cmath>
 
 #include "d3d8_test_util.h"
@@ -240,7 +241,7 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
     drawQuad(200, 50, 264, 82, 0xFFFFFFFF);  // two by two pixels per texel
     const auto px = backBufferPixels();
-    for (const auto [left, scale] : {std::pair{100, 1}, std::pair{200, 2}}) {
+    for (const auto& [left, scale] : {std::pair{100, 1}, std::pair{200, 2}}) {
         for (int y = 0; y < 16 * scale; ++y) {
             for (int x = 0; x < 32 * scale; ++x)
                 ASSERT_EQ(px[(50 + y) * 640 + left + x], texels[(y / scale) * 32 + x / scale]) << x << "," << y;
@@ -333,11 +334,8 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
     const uint32_t tex = 0x80C08040, dif = 0xFF406080, tf = 0x40204080;
     device->SetTexture(0, makeTexture(1, 1, {tex}));
     device->SetRenderState(D3DRS_TEXTUREFACTOR, tf);
-    struct Case {
-        DWORD op, arg1, arg2;
-        uint32_t (*expect)(uint32_t a, uint32_t b);
-    };
-    const Case cases[] = {
+    // Operation, arguments, and the channel expected from the arguments' channels.
+    const std::tuple<DWORD, DWORD, DWORD, uint32_t (*)(uint32_t a, uint32_t b)> cases[] = {
         {D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t, uint32_t b) { return b; }},
         {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return std::min(255u, (2 * a * b + 127) / 255); }},
         {D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](uint32_t a, uint32_t b) { return std::min(255u, (4 * a * b + 127) / 255); }},
@@ -350,8 +348,8 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
         {D3DTOP_BLENDCURRENTALPHA, D3DTA_TFACTOR, D3DTA_TEXTURE, [](uint32_t a, uint32_t) { return a; }},
         {D3DTOP_MODULATE, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE, D3DTA_DIFFUSE, [](uint32_t, uint32_t b) { return (0x80 * b + 127) / 255; }},
     };
-    for (const Case& c : cases) {
-        stageStates(0, {{D3DTSS_COLOROP, c.op}, {D3DTSS_COLORARG1, c.arg1}, {D3DTSS_COLORARG2, c.arg2}});
+    for (const auto& [op, arg1, arg2, expect] : cases) {
+        stageStates(0, {{D3DTSS_COLOROP, op}, {D3DTSS_COLORARG1, arg1}, {D3DTSS_COLORARG2, arg2}});
         drawQuad(0, 0, 2, 2, dif);
         const uint32_t got = backBufferPixels()[0];
         auto source = [&](DWORD arg) {
@@ -359,8 +357,8 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
             return selected == D3DTA_TEXTURE ? tex : selected == D3DTA_TFACTOR ? tf : dif;
         };
         for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t a = channel(source(c.arg1), shift), b = channel(source(c.arg2), shift);
-            EXPECT_EQ(channel(got, shift), c.expect(a, b)) << "op " << c.op << " channel " << shift;
+            const uint32_t a = channel(source(arg1), shift), b = channel(source(arg2), shift);
+            EXPECT_EQ(channel(got, shift), expect(a, b)) << "op " << op << " channel " << shift;
         }
     }
 }
@@ -471,11 +469,8 @@ TEST_F(RasterBlendFactors, DestinationFactorsOnAnAlphaTarget) {
     stageStates(0, {{D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
                     {D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}});
     const uint32_t dst = 0x40806020, src = 0xC0204080;  // destination alpha 0x40, source alpha 0xC0
-    struct Case {
-        D3DBLEND s, d;
-        uint32_t (*expect)(uint32_t sc, uint32_t sa, uint32_t dc, uint32_t da);
-    };
-    const Case cases[] = {
+    // Factors, and the channel expected from source and destination channels and alphas.
+    const std::tuple<D3DBLEND, D3DBLEND, uint32_t (*)(uint32_t sc, uint32_t sa, uint32_t dc, uint32_t da)> cases[] = {
         {D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA,
          [](uint32_t sc, uint32_t, uint32_t dc, uint32_t da) { return (sc * da + dc * (255 - da) + 127) / 255; }},
         {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, [](uint32_t sc, uint32_t, uint32_t dc, uint32_t) { return (sc * dc + 127) / 255; }},
@@ -485,14 +480,14 @@ TEST_F(RasterBlendFactors, DestinationFactorsOnAnAlphaTarget) {
          [](uint32_t sc, uint32_t, uint32_t dc, uint32_t) { return (sc * sc + dc * (255 - sc) + 127) / 255; }},
         {D3DBLEND_ZERO, D3DBLEND_SRCALPHA, [](uint32_t, uint32_t sa, uint32_t dc, uint32_t) { return (dc * sa + 127) / 255; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& [s, d, expect] : cases) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, dst, 1.0f, 0);
-        blend(c.s, c.d);
+        blend(s, d);
         drawQuad(0, 0, 2, 2, src);
         const uint32_t got = backBufferPixels()[0];
         for (int shift = 0; shift < 32; shift += 8) {
-            EXPECT_EQ(channel(got, shift), c.expect(channel(src, shift), src >> 24, channel(dst, shift), dst >> 24))
-                << "factors " << c.s << "/" << c.d << " channel " << shift;
+            EXPECT_EQ(channel(got, shift), expect(channel(src, shift), src >> 24, channel(dst, shift), dst >> 24))
+                << "factors " << s << "/" << d << " channel " << shift;
         }
     }
 }

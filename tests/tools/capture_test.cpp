@@ -288,25 +288,21 @@ TEST_F(CaptureRun, MistakesAndMissingDataAreReportedAndLeaveNoFileBehind)
     fs::create_directories(partial);
     fs::copy(dataDirectory / "data", partial / "data", fs::copy_options::recursive);
     fs::remove(partial / "data" / "feidi.tga");
-    const struct {
-        fs::path directory;
-        std::vector<std::string> args;
-        int status;
-        const char* message;
-    } cases[] = {
+    // Where the capture runs, its arguments, status and message.
+    const std::tuple<fs::path, std::vector<std::string>, int, const char*> cases[] = {
         {dataDirectory, {"--frobnicate", output("x.mp4")}, CAPTURE_USAGE_ERROR, "unknown option --frobnicate"},
         {dataDirectory, {"--to", "0.1", (outputs / "no" / "such" / "dir.mp4").string()}, CAPTURE_FAILED, "cannot write"},
         {dataDirectory, {"--lossless", "--to", "1", output("stopped.mkv")}, CAPTURE_INTERRUPTED, "was not written"},
         {empty, {"--lossless", output("nothing.mkv")}, CAPTURE_FAILED, "tovira-makedata"},
         {partial, {"--lossless", "--to", "1", output("nothing.mkv")}, CAPTURE_FAILED, "Failed to load texture"},
     };
-    for (const auto& c : cases) {
-        fs::current_path(c.directory);
-        if (c.status == CAPTURE_INTERRUPTED)
+    for (const auto& [directory, args, status, message] : cases) {
+        fs::current_path(directory);
+        if (status == CAPTURE_INTERRUPTED)
             requestCaptureStop(); // as Ctrl-C would, while the show runs
-        const Outcome run = capture(c.args);
-        EXPECT_EQ(run.status, c.status) << c.message;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        const Outcome run = capture(args);
+        EXPECT_EQ(run.status, status) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
     fs::remove_all(empty);
     fs::remove_all(partial);

@@ -98,35 +98,30 @@ TEST_F(MakedataSet, EveryPictureIsReadByImageMagickInItsFormatAndSize)
 // must survive exactly.
 TEST_F(MakedataSet, ImageMagickReadsBackExactlyThePixelsPaintedInEveryTargaFlavour)
 {
-    struct Case {
-        const char* name;
-        Image painted;
-        int type, bits;
-        bool topDown;
-    };
     ArtResources resources;
     std::string error;
     ASSERT_TRUE(openArtResources(&resources, &error)) << error;
-    const Case cases[] = {
+    // File, picture painted, image type, bits per pixel, row order.
+    const std::tuple<const char*, Image, int, int, bool> cases[] = {
         {"tarvok1.tga", makeMountainLake(), 2, 24, false},              // raw bottom-up
         {"tarvok2.tga", makeStillLife(), 10, 24, true},                 // run-length top-down
         {"sorvina.tga", makeLogo(*resources.logoFont), 2, 32, true},    // raw top-down with alpha
         {"sg.tga", makeGlyph(*resources.glyphFont, 'g'), 10, 32, false}, // run-length bottom-up with alpha
         {"feidi.tga", expandIndexed(makeFadeImage()), 1, 8, false},     // colour-mapped
     };
-    for (const Case& c : cases) {
-        const BuiltFile& f = *std::find_if(files_.begin(), files_.end(), [&](const BuiltFile& b) { return b.name == c.name; });
-        EXPECT_EQ(std::tuple(int(f.bytes[2]), int(f.bytes[16]), (f.bytes[17] & 0x20) != 0), std::tuple(c.type, c.bits, c.topDown))
-            << c.name;
-        const Image decoded = decodeWithImageMagick(directory_ / c.name, c.painted.width, c.painted.height);
-        ASSERT_EQ(decoded.width, c.painted.width) << c.name;
+    for (const auto& [name, painted, type, bits, topDown] : cases) {
+        const BuiltFile& f = *std::find_if(files_.begin(), files_.end(), [&](const BuiltFile& b) { return b.name == name; });
+        EXPECT_EQ(std::tuple(int(f.bytes[2]), int(f.bytes[16]), (f.bytes[17] & 0x20) != 0), std::tuple(type, bits, topDown))
+            << name;
+        const Image decoded = decodeWithImageMagick(directory_ / name, painted.width, painted.height);
+        ASSERT_EQ(decoded.width, painted.width) << name;
         int differing = 0;
         for (size_t i = 0; i < decoded.pixels.size(); ++i) {
-            Rgba want = c.painted.pixels[i];
-            want.a = c.bits == 32 ? want.a : 255;
+            Rgba want = painted.pixels[i];
+            want.a = bits == 32 ? want.a : 255;
             differing += decoded.pixels[i] == want ? 0 : 1;
         }
-        EXPECT_EQ(differing, 0) << c.name;
+        EXPECT_EQ(differing, 0) << name;
     }
 }
 
