@@ -15,14 +15,11 @@ Rgba makeTestPicture(UINT width, UINT height, bool withAlpha)
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
             BYTE* p = &picture.pixels[(size_t{y} * width + x) * 4];
-            p[0] = static_cast<BYTE>(width > 1 ? x * 255 / (width - 1) : 0);
-            p[1] = static_cast<BYTE>(height > 1 ? y * 255 / (height - 1) : 0);
+            const bool edge = (x + y) % 7 == 0; // hard edges and the extremes of every channel
+            p[0] = edge ? 255 : static_cast<BYTE>(width > 1 ? x * 255 / (width - 1) : 0);
+            p[1] = edge ? 0 : static_cast<BYTE>(height > 1 ? y * 255 / (height - 1) : 0);
             p[2] = static_cast<BYTE>((x * 37 + y * 91) & 255);
             p[3] = withAlpha ? static_cast<BYTE>((x * 11 + y * 29) & 255) : 255;
-            if ((x + y) % 7 == 0) { // hard edges and the extremes of every channel
-                p[0] = 255;
-                p[1] = 0;
-            }
         }
     return picture;
 }
@@ -134,16 +131,6 @@ DecodedImage decodeOrFail(const Bytes& bytes)
     DecodedImage image;
     EXPECT_EQ(decodeImage(bytes.data(), bytes.size(), image), S_OK);
     return image;
-}
-
-void putLe16(Bytes& out, uint32_t v)
-{
-    out.insert(out.end(), {BYTE(v), BYTE(v >> 8)});
-}
-
-void putLe32(Bytes& out, uint32_t v)
-{
-    out.insert(out.end(), {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)});
 }
 
 Bytes makeTga(const TgaLayout& s, const Bytes& colourMap, const Bytes& pixels)

@@ -58,9 +58,8 @@ DecodedImage decodeOrFail(Bytes&&) = delete; // the image may point into the byt
 // decodeImage's answer to bytes no reader accepts.
 constexpr HRESULT invalidData = static_cast<HRESULT>(0x88760B59);
 
-// Little-endian fields, as BMP, TGA and DDS headers store them.
-void putLe16(Bytes& out, uint32_t v);
-void putLe32(Bytes& out, uint32_t v);
+// A little-endian field, as BMP headers store them.
+inline void putLe32(Bytes& out, uint32_t v) { out.insert(out.end(), {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}); }
 
 // A TGA header's fields; the ID field is filled with letters.
 struct TgaLayout {

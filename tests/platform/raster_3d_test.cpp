@@ -269,8 +269,7 @@ TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
         EXPECT_LT(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 4, 0, 2), 0);  // vertices 5..8: past the buffer
         device->EndScene();
         const auto px = backBufferPixels();
-        EXPECT_EQ(px[1 * 640 + 11], 0xFF00FF00u);
-        EXPECT_EQ(px[1 * 640 + 1], 0xFF000000u);
+        EXPECT_EQ(std::pair(px[1 * 640 + 11], px[1 * 640 + 1]), std::pair(0xFF00FF00u, 0xFF000000u));
         // Indices outside [minIndex, minIndex + NumVertices) are not drawn.
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         device->SetIndices(ib, 0);
@@ -289,11 +288,9 @@ TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
                                              sizeof(ColourVertex)),
               D3D_OK);
     device->EndScene();
-    auto px = backBufferPixels();
+    const auto px = backBufferPixels();
     int red = 0;
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) red += px[y * 640 + x] == 0xFFFF0000u;
-    }
+    for (int i = 0; i < 64; ++i) red += px[i / 8 * 640 + i % 8] == 0xFFFF0000u;
     EXPECT_EQ(red, 16);
     device->SetStreamSource(0, nullptr, 0);
     vb->Release();
