@@ -203,26 +203,24 @@ TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
     const std::vector<uint32_t> texels = {
         0xFFFF0000, 0x80FF0000, 0x4000FF00, 0xFF0000FF, 0xC0FFFFFF, 0x20808080, 0xFF102030, 0x00FFFFFF,
         0x7F7F7F7F, 0xFF00FFFF, 0x90F0E0D0, 0xFFFF00FF, 0x10101010, 0xE0E0E0E0, 0xFF808000, 0x80008080};
-    IDirect3DTexture8* t = makeTexture(4, 4, texels);
-    device->SetTexture(0, t);
+    device->SetTexture(0, makeTexture(4, 4, texels));
     showQuadState();
     const uint32_t background = 0xFF204060;
     device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
     drawQuad(10, 10, 74, 42, 0x80FFFFFF);  // 64 x 32 pixels: each texel 16 x 8
     const auto px = backBufferPixels();
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 90; ++x) {
-            uint32_t expected = background;
-            if (x >= 10 && x < 74 && y >= 10 && y < 42) {
-                const uint32_t tex = texels[((y - 10) / 8) * 4 + (x - 10) / 16];
-                const uint32_t a = div255(channel(tex, 24) * 0x80);
-                expected = opaque([&](int shift) {
-                    const uint32_t c = div255(channel(tex, shift) * channel(tex, shift));
-                    return div255(c * a + channel(background, shift) * (255 - a));
-                });
-            }
-            ASSERT_EQ(px[y * 640 + x], expected) << "pixel " << x << "," << y;
+    for (int i = 0; i < 90 * 60; ++i) {
+        const int x = i % 90, y = i / 90;
+        uint32_t expected = background;
+        if (x >= 10 && x < 74 && y >= 10 && y < 42) {
+            const uint32_t tex = texels[((y - 10) / 8) * 4 + (x - 10) / 16];
+            const uint32_t a = div255(channel(tex, 24) * 0x80);
+            expected = opaque([&](int shift) {
+                const uint32_t c = div255(channel(tex, shift) * channel(tex, shift));
+                return div255(c * a + channel(background, shift) * (255 - a));
+            });
         }
+        ASSERT_EQ(px[y * 640 + x], expected) << "pixel " << x << "," << y;
     }
     expectGolden("raster_blended_quad", crop(px, 640, 0, 0, 90, 60));
 }
@@ -234,8 +232,7 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
         seed = seed * 1103515245u + 12345u;
         texel = 0xFF000000u | (seed >> 8);
     }
-    IDirect3DTexture8* t = makeTexture(32, 16, texels);
-    device->SetTexture(0, t);
+    device->SetTexture(0, makeTexture(32, 16, texels));
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
@@ -386,11 +383,8 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
                 device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
                 drawQuad(3, 5, 211, 97, colour);
                 // A rotated, wrapped rectangle.
-                const std::vector<OverlayVertex> quad = {{300.25f, 20.5f, 1, colour, -0.5f, -0.25f},
-                                                         {420.75f, 60.125f, 1, colour, 2.5f, -0.25f},
-                                                         {380.5f, 180.0f, 1, colour, 2.5f, 1.75f},
-                                                         {260.0f, 140.375f, 1, colour, -0.5f, 1.75f}};
-                drawTriangles(D3DPT_TRIANGLEFAN, quad, 2);
+                drawTriangles(D3DPT_TRIANGLEFAN, {{300.25f, 20.5f, 1, colour, -0.5f, -0.25f}, {420.75f, 60.125f, 1, colour, 2.5f, -0.25f},
+                                                  {380.5f, 180.0f, 1, colour, 2.5f, 1.75f}, {260.0f, 140.375f, 1, colour, -0.5f, 1.75f}}, 2);
                 return backBufferPixels();
             };
             device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);

@@ -2,6 +2,7 @@
 #include "scenes.h"
 
 #include <cmath>
+#include <utility>
 
 ShowHarness::ShowHarness(double fps, DWORD startTickCount) : framesPerSecond(fps)
 {
@@ -36,14 +37,11 @@ ShowHarness::~ShowHarness()
     if (exitCode == 0) {
         ShowState& g = showState;
         if (g.quadBuffer)
-            g.quadBuffer->Release();
+            std::exchange(g.quadBuffer, nullptr)->Release();
         if (g.device)
-            g.device->Release();
+            std::exchange(g.device, nullptr)->Release();
         if (g.direct3d)
-            g.direct3d->Release();
-        g.quadBuffer = nullptr;
-        g.device = nullptr;
-        g.direct3d = nullptr;
+            std::exchange(g.direct3d, nullptr)->Release();
     }
     d3d8host::setPresentHook(nullptr);
     d3d8host::setCallRecording(false);
