@@ -113,8 +113,7 @@ TEST(BmpReader, RunLengthEncodingHandlesRunsDeltasAndAbsoluteRuns)
     for (const auto& [layout, expected] : cases) {
         const Bytes bmp = makeBmp(layout);
         const DecodedImage image = decodeOrFail(bmp);
-        EXPECT_EQ(image.format, D3DFMT_P8);
-        EXPECT_EQ(storedBytes(image), expected) << layout.bitCount << " bits";
+        EXPECT_EQ(std::pair(image.format, storedBytes(image)), std::pair(D3DFMT_P8, expected)) << layout.bitCount << " bits";
     }
 }
 
@@ -136,8 +135,7 @@ TEST(BmpReader, BitFieldsOutsideTheDirect3dLayoutsAreConverted)
         // With and without the file header: a headerless DIB's pixels follow its masks.
         for (const Bytes& file : {makeBmp(layout), makeDib(layout)}) {
             const DecodedImage image = decodeOrFail(file);
-            EXPECT_EQ(image.format, format) << what;
-            EXPECT_EQ(toRgba(image).pixels, rgba) << what;
+            EXPECT_EQ(std::pair(image.format, toRgba(image).pixels), std::pair(format, rgba)) << what;
         }
     }
 }
@@ -151,18 +149,12 @@ TEST(BmpReader, ImageMagickFilesOfEveryKindDecodeToTheirPicture)
     const std::string colourPng = sourcePng("bmp-source-colour", colour, true);
     const std::string fewPng = sourcePng("bmp-source-few", fewColours, false);
 
-    struct Case {
-        const char* name;
-        const std::string& source;
-        const char* options;
-        const char* type;
-        uint16_t bits;
-        uint32_t compression;
-        D3DFORMAT format;
-        const Rgba* expected; // null: ImageMagick's own reading
-        int tolerance; // one step of the narrowest channel where the file narrows them
-    };
-    const Case cases[] = {
+    // Name, source, options, type, the bits and compression ImageMagick must choose, format, the
+    // picture expected (null: ImageMagick's own reading) and the tolerance (one step of the
+    // narrowest channel where the file narrows them).
+    const std::tuple<const char*, const std::string&, const char*, const char*, uint16_t, uint32_t, D3DFORMAT,
+                     const Rgba*, int>
+        cases[] = {
         {"bmp3-24", colourPng, "-alpha off -type TrueColor", "bmp3", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
         {"bmp5-32-alpha", colourPng, "-type TrueColorAlpha", "bmp", 32, 3, D3DFMT_A8R8G8B8, &colour, 0},
         {"bmp2-core-24", colourPng, "-alpha off -type TrueColor", "bmp2", 24, 0, D3DFMT_R8G8B8, &opaque, 0},
@@ -174,16 +166,15 @@ TEST(BmpReader, ImageMagickFilesOfEveryKindDecodeToTheirPicture)
         {"bmp-565", colourPng, "-alpha off -define bmp:subtype=RGB565", "bmp", 16, 3, D3DFMT_R5G6B5, &opaque, 8},
         {"bmp-555", colourPng, "-alpha off -define bmp:subtype=RGB555", "bmp", 16, 3, D3DFMT_X1R5G5B5, &opaque, 8},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = convertTo(c.source, c.options, c.type, c.name);
+    for (const auto& [name, source, options, type, bits, compression, format, expected, tolerance] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = convertTo(source, options, type, name);
         const Bytes file = readFileBytes(path);
         ASSERT_GT(file.size(), 54u);
         auto le16 = [&](size_t at) { return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8; };
         const bool core = le16(14) == 12; // the header size
-        ASSERT_EQ(le16(core ? 24 : 28), c.bits) << "ImageMagick chose another depth";
-        ASSERT_TRUE(core || le16(30) == c.compression) << "ImageMagick chose another compression";
-        expectDecodes(readBmp, file, c.format, c.expected ? *c.expected : convertToRgba(path, 23, 13), c.tolerance,
-                      c.name);
+        ASSERT_EQ(le16(core ? 24 : 28), bits) << "ImageMagick chose another depth";
+        ASSERT_TRUE(core || le16(30) == compression) << "ImageMagick chose another compression";
+        expectDecodes(readBmp, file, format, expected ? *expected : convertToRgba(path, 23, 13), tolerance, name);
     }
 }

@@ -57,8 +57,7 @@ TEST(JpegReader, ColourAndGreyscaleFilesDecodeAsImageMagickDecodesThem)
         // Through decodeImage, which must tell a JPEG from the formats tried before it.
         const DecodedImage image = decodeOrFail(file);
         const bool grey = options && std::string(options).starts_with("-type");
-        EXPECT_EQ(image.format, grey ? D3DFMT_L8 : D3DFMT_X8R8G8B8);
-        EXPECT_EQ(image.pitch, image.width * (grey ? 1 : 4));
+        EXPECT_EQ(std::pair(image.format, image.pitch), std::pair(grey ? D3DFMT_L8 : D3DFMT_X8R8G8B8, image.width * (grey ? 1 : 4)));
         EXPECT_TRUE(picturesMatch(toRgba(image), convertToRgba(path, 37, 21), 0, name));
         for (size_t i = 3; !grey && i < size_t{image.pitch} * image.height; i += 4)
             ASSERT_EQ(image.pixels[i], 0) << "each pixel is the word 0x00RRGGBB";

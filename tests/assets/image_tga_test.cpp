@@ -86,8 +86,7 @@ TEST(TgaReader, ColourMapsBecomeTheFullPaletteFromTheFirstEntry)
                                     .colourMapBits = bits, .width = 3, .height = 1, .pixelBits = 8},
                                    entries, {10, 11, 12});
         const DecodedImage image = decodeOrFail(file);
-        EXPECT_EQ(image.format, D3DFMT_P8);
-        EXPECT_EQ(storedBytes(image), (Bytes{10, 11, 12}));
+        EXPECT_EQ(std::pair(image.format, storedBytes(image)), std::pair(D3DFMT_P8, Bytes{10, 11, 12}));
         ASSERT_NE(image.palette, nullptr);
         // The entries before and after the map stay white.
         Bytes palette(256 * 4, 255);

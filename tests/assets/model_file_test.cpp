@@ -92,8 +92,7 @@ TEST(ModelFile, FieldsComeFromTheirBlocksAndWhatTheFileLacksIsFilledIn)
     for (const auto& [what, file, normals, texCoordCount, vertices] : cases) {
         SCOPED_TRACE(what);
         const ModelData model = parse(file);
-        EXPECT_EQ(model.normals, normals);
-        EXPECT_EQ(model.texCoordCount, texCoordCount);
+        EXPECT_EQ(std::pair(model.normals, model.texCoordCount), std::pair(normals, texCoordCount));
         ASSERT_EQ(model.vertices.size(), vertices.size());
         for (size_t i = 0; i < vertices.size(); ++i) {
             VertexFields actual;
