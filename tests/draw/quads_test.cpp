@@ -38,18 +38,16 @@ std::vector<std::string> callsSince(size_t start)
 TEST(ScreenQuads, FadedRectanglesClampAndTruncateTheirOpacity)
 {
     DrawDevice device;
-    const struct {
-        float alpha;
-        DWORD diffuse;
-    } cases[] = {
+    // Opacity asked for, vertex colour written.
+    const std::pair<float, DWORD> cases[] = {
         {-0.5f, 0x00FFFFFF}, {2.0f, 0xFFFFFFFF}, {0.5f, 0x7FFFFFFF}, {0.999f, 0xFEFFFFFF},
         {std::numeric_limits<float>::quiet_NaN(), 0x00FFFFFF}, {std::numeric_limits<float>::infinity(), 0xFFFFFFFF},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("alpha " + std::to_string(c.alpha));
-        EXPECT_EQ(fadeColour(c.alpha), c.diffuse);
-        drawFadedQuad(1, 2, 3, 4, nullptr, c.alpha);
-        expectCorners(device.quadBufferContents(), {{1, 2}, {4, 2}, {4, 6}, {1, 6}}, c.diffuse);
+    for (const auto& [alpha, diffuse] : cases) {
+        SCOPED_TRACE("alpha " + std::to_string(alpha));
+        EXPECT_EQ(fadeColour(alpha), diffuse);
+        drawFadedQuad(1, 2, 3, 4, nullptr, alpha);
+        expectCorners(device.quadBufferContents(), {{1, 2}, {4, 2}, {4, 6}, {1, 6}}, diffuse);
     }
     // The colour is rewritten every time: a plain rectangle after a faded one is opaque.
     drawQuad(0, 0, 1, 1, nullptr);

@@ -7,7 +7,9 @@
 
 #include <libopenmpt/libopenmpt.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <sstream>
 
 using namespace platformtest;
@@ -122,10 +124,8 @@ TEST_F(Sound, RenderingIsSampleExactWhateverTheChunking)
     music = BASS_MusicLoad(FALSE, const_cast<char*>("data\\pork.xm"), 0, 0, BASS_MUSIC_LOOP);
     BASS_MusicPlay(music);
     std::vector<int16_t> parts = render(735);
-    for (size_t n : {1, 1264, 1000}) {
-        std::vector<int16_t> more = render(n);
-        parts.insert(parts.end(), more.begin(), more.end());
-    }
+    for (size_t n : {1, 1264, 1000})
+        std::ranges::copy(render(n), std::back_inserter(parts));
     EXPECT_EQ(parts, whole);
 }
 
