@@ -29,18 +29,14 @@ struct ShowRun {
 // others follow the timeline through the calls.
 ShowRun playShow(double framesPerSecond)
 {
-    ShowRun run;
-    run.framesPerSecond = framesPerSecond;
     ShowHarness harness(framesPerSecond);
     harness.drawPixels(framesPerSecond == GOLDEN_FRAMES_PER_SECOND);
     ShowRecorder recorder(harness);
     if (framesPerSecond == GOLDEN_FRAMES_PER_SECOND)
         for (const GoldenMoment& moment : GOLDEN_MOMENTS)
             recorder.captureAt(moment);
-    run.exitCode = harness.runShow();
-    run.frames = recorder.frames();
-    run.captures = recorder.captures();
-    return run;
+    // A braced list runs in order: the show first, then what it recorded.
+    return {framesPerSecond, harness.runShow(), recorder.frames(), recorder.captures()};
 }
 
 // Frame time in hundredths of a second of the scene's k-th frame (1-based), as its
