@@ -55,16 +55,10 @@ protected:
                   D3D_OK);
     }
     void TearDown() override {
-        if (device) {
-            for (DWORD stage = 0; stage < 8; ++stage) device->SetTexture(stage, nullptr);
-        }
+        for (DWORD stage = 0; device && stage < 8; ++stage) device->SetTexture(stage, nullptr);
         for (IDirect3DTexture8* texture : textures) EXPECT_EQ(texture->Release(), 0u);
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
+        EXPECT_EQ(device ? device->Release() : 0u, 0u);
+        EXPECT_EQ(d3d ? d3d->Release() : 0u, 0u);
         EXPECT_EQ(d3d8host::liveObjectCount(), 0);
         d3d8host::resetForTest();
     }
@@ -97,9 +91,8 @@ protected:
         textures.push_back(texture);
         D3DLOCKED_RECT locked;
         EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        for (int y = 0; y < height; ++y) {
+        for (int y = 0; y < height; ++y)
             std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &argb[y * width], width * 4);
-        }
         texture->UnlockRect(0);
         return texture;
     }

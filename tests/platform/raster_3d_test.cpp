@@ -440,9 +440,8 @@ TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
     renderStates({{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL}, {D3DRS_ALPHAREF, 0}});
     std::vector<uint16_t> indices;
     std::vector<ColouredVertex> vertices;
-    for (const MeshVertex& m : sphere(32, 48, 1.0f, indices)) {
+    for (const MeshVertex& m : sphere(32, 48, 1.0f, indices))
         vertices.push_back({m.x, m.y, m.z, m.nx, m.ny, m.nz, 0xA080C040, 2 * m.u0, 3 * m.v0, m.u1, m.v1});
-    }
     auto draw = [&](bool general) {
         device->SetRenderState(D3DRS_ALPHATESTENABLE, general ? TRUE : FALSE);
         return drawMesh(kColouredFvf, vertices, indices, 0xFF305070);
