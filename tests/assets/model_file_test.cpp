@@ -37,9 +37,7 @@ void expectSameModel(const ModelData& a, const ModelData& b)
 {
     ASSERT_EQ(a.vertices.size(), b.vertices.size());
     EXPECT_EQ(0, std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(MeshVertex)));
-    EXPECT_EQ(a.indices, b.indices);
-    EXPECT_EQ(a.normals, b.normals);
-    EXPECT_EQ(a.texCoordCount, b.texCoordCount);
+    EXPECT_EQ(std::tie(a.indices, a.normals, a.texCoordCount), std::tie(b.indices, b.normals, b.texCoordCount));
 }
 
 // A vertex's fields in order: position, blend weight, normal, texture sets 0 and 1.

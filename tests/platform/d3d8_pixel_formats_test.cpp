@@ -2,6 +2,7 @@
 // sampling of every texture format the device offers.
 #include <pixel_formats.h>
 
+#include <array>
 #include <tuple>
 
 #include "d3d8_test_util.h"
@@ -71,14 +72,11 @@ TEST(PixelFormats, DxtBlocks) {
     uint32_t out[16];
     const uint8_t three[8] = {0x1F, 0x00, 0x00, 0xF8, 0b11100100, 0, 0, 0};
     pixelformat::decodeDxtBlock(D3DFMT_DXT1, three, out);
-    EXPECT_EQ(out[2], 0xFF800080u);
-    EXPECT_EQ(out[3], 0x00000000u);
+    EXPECT_EQ(std::pair(out[2], out[3]), std::pair(0xFF800080u, 0x00000000u));
     // DXT3: explicit 4-bit alpha.
     uint8_t dxt3[16] = {0x10, 0x32, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
     pixelformat::decodeDxtBlock(D3DFMT_DXT3, dxt3, out);
-    EXPECT_EQ(out[0], 0x00FF0000u);
-    EXPECT_EQ(out[1], 0x11FF0000u);
-    EXPECT_EQ(out[3], 0x33FF0000u);
+    EXPECT_EQ((std::array{out[0], out[1], out[3]}), (std::array{0x00FF0000u, 0x11FF0000u, 0x33FF0000u}));
 }
 
 class TextureFormats : public DeviceFixture {

@@ -228,12 +228,9 @@ TEST_F(Raster3D, CullingByScreenWinding) {
         draw(D3DPT_TRIANGLELIST, tri, 1);
         return backBufferPixels()[1 * 640 + 1] == 0xFFFFFFFFu;
     };
-    EXPECT_TRUE(drawn(D3DCULL_CCW, clockwise));
-    EXPECT_FALSE(drawn(D3DCULL_CCW, counter));
-    EXPECT_FALSE(drawn(D3DCULL_CW, clockwise));
-    EXPECT_TRUE(drawn(D3DCULL_CW, counter));
-    EXPECT_TRUE(drawn(D3DCULL_NONE, clockwise));
-    EXPECT_TRUE(drawn(D3DCULL_NONE, counter));
+    // Whether the clockwise and the counter-clockwise triangle are drawn under each mode.
+    for (const auto& [cull, cw, ccw] : {std::tuple(D3DCULL_CCW, true, false), {D3DCULL_CW, false, true}, {D3DCULL_NONE, true, true}})
+        EXPECT_EQ(std::pair(drawn(cull, clockwise), drawn(cull, counter)), std::pair(cw, ccw)) << "cull " << cull;
 }
 
 TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {

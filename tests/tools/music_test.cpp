@@ -40,9 +40,7 @@ TEST_F(MusicFile, LibopenmptLoadsItWithoutAWordAndANewSectionStartsAtEachSceneCh
     EXPECT_EQ(bytes_[66] | (bytes_[67] << 8), 1) << "restart position";
     std::ostringstream log;
     openmpt::module module(bytes_, log);
-    EXPECT_EQ(log.str(), "");
-    EXPECT_EQ(module.get_metadata("warnings"), "");
-    EXPECT_EQ(module.get_metadata("type"), "xm");
+    EXPECT_EQ(std::tuple(log.str(), module.get_metadata("warnings"), module.get_metadata("type")), std::tuple("", "", "xm"));
     const double seconds = module.get_duration_seconds();
     EXPECT_TRUE(seconds >= 122.0 && seconds <= 135.0) << seconds;
     for (double change : {8.0, 32.0, 46.5, 107.5, 122.0}) {
