@@ -79,11 +79,9 @@ ImageComparison compareImages(const RgbImage& actual, const RgbImage& expected, 
             const bool beyond = largest > channelTolerance;
             result.pixelsBeyondTolerance += beyond;
             // Red marks pixels beyond tolerance; grey shows differences within it.
-            uint8_t* out = result.difference.at(x, y);
             const uint8_t shade = static_cast<uint8_t>(std::min(255, largest * 64));
-            out[0] = beyond ? 255 : shade;
-            out[1] = beyond ? 0 : shade;
-            out[2] = beyond ? 0 : shade;
+            for (int c = 0; c < 3; ++c)
+                result.difference.at(x, y)[c] = beyond ? (c == 0 ? 255 : 0) : shade;
         }
     }
     return result;
