@@ -23,26 +23,18 @@ const std::pair<const char*, Mesh* ShowState::*> NAMED_MODELS[] = {
     {"obu.r3d", &ShowState::obuMesh},     {"glimmora.r3d", &ShowState::glimmoraMesh},
 };
 
-// The font's files as the text writer indexes them.
-std::vector<std::string> glyphNames()
-{
-    std::vector<std::string> names;
-    for (char c : std::string("abcdefghijklmnopqrstuvwxyz0123456789"))
-        names.push_back(std::string("s") + c + ".tga");
-    for (const char* name : {"shuuto", "sdot", "skautta", "skaksois", "sviiva", "spilkku"})
-        names.push_back(std::string(name) + ".tga");
-    return names;
-}
-
-// Every file of the data set: small grey TGAs for the pictures and glyphs, and model k with
-// (k + 2)^2 vertices, so that every mesh shows which file it came from.
+// Every file of the data set: small grey TGAs for the pictures and the font's glyphs (named as the
+// text writer indexes them), and model k with (k + 2)^2 vertices, so that every mesh shows which
+// file it came from.
 void writeWholeDataSet()
 {
     const Bytes grey = makeTga({.width = 2, .height = 2}, {}, Bytes(2 * 2 * 3, 0x80));
     for (const auto& [file, field] : NAMED_TEXTURES)
         writeFileBytes(std::string("data/") + file, grey);
-    for (const std::string& glyph : glyphNames())
-        writeFileBytes("data/" + glyph, grey);
+    for (char c : std::string("abcdefghijklmnopqrstuvwxyz0123456789"))
+        writeFileBytes(std::string("data/s") + c + ".tga", grey);
+    for (const char* name : {"shuuto", "sdot", "skautta", "skaksois", "sviiva", "spilkku"})
+        writeFileBytes(std::string("data/") + name + ".tga", grey);
     for (int k = 0; k < 4; ++k)
         gridModel(k + 2).write(std::string("data/") + NAMED_MODELS[k].first);
 }

@@ -36,12 +36,6 @@ std::array<float, 16> parseMatrix(const std::string& text)
     return m;
 }
 
-// The overlay's orthographic projection has a zero (3,4) element and 1 at (4,4).
-bool isPerspective(const std::array<float, 16>& m)
-{
-    return m[11] == 1.0f && m[15] == 0.0f;
-}
-
 } // namespace
 
 std::vector<const RecordedFrame*> framesOfScene(const std::vector<RecordedFrame>& frames, int position)
@@ -128,7 +122,7 @@ void ShowRecorder::summarise(const std::vector<std::string>& calls)
             world = parseMatrix(arguments(call).substr(4));
         } else if (call.starts_with("SetTransform(3,")) {
             const std::array<float, 16> m = parseMatrix(arguments(call).substr(2));
-            if (isPerspective(m))
+            if (m[11] == 1.0f && m[15] == 0.0f) // not the overlay's orthographic projection
                 projection = m;
         } else if (call.starts_with("Clear(")) {
             unsigned count = 0, flags = 0;

@@ -47,11 +47,6 @@ std::string firstLine(const std::string& text)
     return text.substr(0, text.find('\n'));
 }
 
-std::string sha256sumOf(const Bytes& bytes)
-{
-    return commandOutput("sha256sum " + quoted(written("rows.bin", bytes))).text.substr(0, 64);
-}
-
 void expectRefused(const std::string& arguments, const std::string& path, const std::string& reason)
 {
     const ToolRun run = inspect(arguments + " '" + path + "'");
@@ -68,8 +63,9 @@ TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
     // 1×2 bottom-up 24-bit TGA: the stored rows are bottom (1, 2, 3) then top (4, 5, 6).
     const Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0, 1, 2, 3, 4, 5, 6};
     const ToolRun run = inspect("image '" + written("bottom-up.tga", tga) + "'");
+    const std::string rowsHash = commandOutput("sha256sum " + quoted(written("rows.bin", {4, 5, 6, 1, 2, 3}))).text.substr(0, 64);
     EXPECT_EQ(std::tie(run.status, run.err, run.out),
-              std::tuple(0, "", "format=R8G8B8 width=1 height=2 pitch=3 levels=1 sha256=" + sha256sumOf({4, 5, 6, 1, 2, 3}) + "\n"));
+              std::tuple(0, "", "format=R8G8B8 width=1 height=2 pitch=3 levels=1 sha256=" + rowsHash + "\n"));
 }
 
 TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
