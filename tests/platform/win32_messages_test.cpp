@@ -3,11 +3,7 @@
 
 using namespace platformtest;
 
-namespace {
-
-class MessageQueue : public HeadlessTest {};
-
-} // namespace
+using MessageQueue = HeadlessTest;
 
 TEST_F(MessageQueue, QuitComesAfterEveryPostedAndInputMessageAndGetMessageReturnsZero)
 {
