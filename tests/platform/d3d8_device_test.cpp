@@ -130,8 +130,7 @@ TEST_F(D3D8Device, TexturesHoldTheirLevels) {
     EXPECT_EQ(t, nullptr);
 
     // Default-pool textures cannot be locked; they are filled from system memory.
-    IDirect3DTexture8* video = nullptr;
-    IDirect3DTexture8* system = nullptr;
+    IDirect3DTexture8 *video = nullptr, *system = nullptr;
     ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &video), D3D_OK);
     ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &system), D3D_OK);
     EXPECT_LT(video->LockRect(0, &locked, nullptr, 0), 0);

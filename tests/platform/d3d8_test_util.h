@@ -24,8 +24,7 @@ struct OverlayVertex {
 constexpr DWORD kOverlayFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 inline D3DMATRIX identity() {
-    D3DMATRIX m;
-    std::memset(&m, 0, sizeof m);
+    D3DMATRIX m{};
     m._11 = m._22 = m._33 = m._44 = 1.0f;
     return m;
 }

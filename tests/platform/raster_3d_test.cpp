@@ -30,8 +30,7 @@ struct ColouredVertex {
 constexpr DWORD kColouredFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2;
 
 D3DMATRIX perspective(float fovY, float aspect, float zn, float zf) {
-    D3DMATRIX m;
-    std::memset(&m, 0, sizeof m);
+    D3DMATRIX m{};
     const float yScale = 1.0f / std::tan(fovY * 0.5f);
     m._11 = yScale / aspect;
     m._22 = yScale;

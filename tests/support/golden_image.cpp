@@ -35,20 +35,18 @@ bool readPng(const std::string& path, RgbImage& image, std::string& error)
 {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
-        error = path + ": " + png.message;
-        return false;
+    bool read = png_image_begin_read_from_file(&png, path.c_str());
+    if (read) {
+        png.format = PNG_FORMAT_RGB;
+        image.width = static_cast<int>(png.width);
+        image.height = static_cast<int>(png.height);
+        image.rgb.resize(PNG_IMAGE_SIZE(png));
+        read = png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr);
     }
-    png.format = PNG_FORMAT_RGB;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb.resize(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+    if (!read)
         error = path + ": " + png.message;
-        png_image_free(&png);
-        return false;
-    }
-    return true;
+    png_image_free(&png); // nothing left to free after a whole read
+    return read;
 }
 
 bool writePng(const std::string& path, const RgbImage& image)
