@@ -61,7 +61,8 @@ protected:
         const D3DMATRIX id = identity();
         device->SetTransform(D3DTS_VIEW, &id);
         device->SetTransform(D3DTS_WORLD, &id);
-        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        // No culling but where a test asks for it.
+        renderStates({{D3DRS_LIGHTING, FALSE}, {D3DRS_CULLMODE, D3DCULL_NONE}});
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     }
 
@@ -95,7 +96,6 @@ protected:
 TEST_F(Raster3D, NearPlaneClipsGeometryBehindTheCamera) {
     const float zn = 0.5f, aspect = 640.0f / 480.0f;
     setProjection(perspective(1.5707964f, aspect, zn, 100.0f));
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const DWORD white = 0xFFFFFFFF;
     draw(D3DPT_TRIANGLESTRIP, {{-1, -1, -5, white}, {1, -1, -5, white}, {-1, -1, 10, white}, {1, -1, 10, white}}, 2);
     const auto px = backBufferPixels();
@@ -103,13 +103,11 @@ TEST_F(Raster3D, NearPlaneClipsGeometryBehindTheCamera) {
     for (int y = 0; y < 480; ++y) {
         for (int x = 0; x < 640; ++x) {
             const double nx = (x - 320.0) / 320.0, ny = (240.0 - y) / 240.0;
-            bool expected = false, borderline = false;
+            bool expected = false, borderline = ny >= 0 && ny < 0.01;
             if (ny < 0) {
                 const double z = -1.0 / ny, wx = nx * aspect * z;
                 expected = z >= zn && z <= 10.0 && std::fabs(wx) <= 1.0;
                 borderline = std::fabs(z - zn) < 0.01 || std::fabs(z - 10.0) < 0.05 || std::fabs(std::fabs(wx) - 1.0) < 0.01;
-            } else {
-                borderline = ny < 0.01;
             }
             if (borderline) continue;
             ++checked;
@@ -123,16 +121,14 @@ TEST_F(Raster3D, CubeCrossingTheNearPlane) {
     setProjection(perspective(1.3f, 640.0f / 480.0f, 1.0f, 50.0f));
     const D3DMATRIX world = rotationYX(0.6f, 0.4f, 1.2f);  // from z = -0.5 to 2.9: the near plane at 1 slices it
     device->SetTransform(D3DTS_WORLD, &world);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const DWORD colours[6] = {0xFFFF4040, 0xFF40FF40, 0xFF4040FF, 0xFFFFFF40, 0xFF40FFFF, 0xFFFF40FF};
     const float corners[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
                                  {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
     const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
     std::vector<ColourVertex> v;
-    for (int f = 0; f < 6; ++f) {
+    for (int f = 0; f < 6; ++f)
         for (const int k : {0, 1, 2, 0, 2, 3})
             v.push_back({corners[faces[f][k]][0], corners[faces[f][k]][1], corners[faces[f][k]][2], colours[f]});
-    }
     draw(D3DPT_TRIANGLELIST, v, 12);
     const auto px = backBufferPixels();
     int drawn = 0;
@@ -145,7 +141,6 @@ TEST_F(Raster3D, CubeCrossingTheNearPlane) {
 // LESSEQUAL passes it against a buffer cleared to 1.0, LESS does not.
 TEST_F(Raster3D, FarPlaneIsInside) {
     setProjection(overlayProjection());
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     square(8, 1, 0xFFFF0000);
     EXPECT_EQ(backBufferPixels()[4 * 640 + 4], 0xFFFF0000u);
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
@@ -159,7 +154,6 @@ TEST_F(Raster3D, FarPlaneIsInside) {
 
 TEST_F(Raster3D, EveryDepthFunction) {
     setProjection(overlayProjection());
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     // Whether a probe nearer than, as near as and further than the buffer's 0.5 passes.
     const std::pair<D3DCMPFUNC, std::array<bool, 3>> cases[] = {
         {D3DCMP_NEVER, {false, false, false}},  {D3DCMP_LESS, {true, false, false}},
@@ -192,7 +186,6 @@ TEST_F(Raster3D, EveryDepthFunction) {
 // their crossing, whichever is drawn first.
 TEST_F(Raster3D, DepthInterplayOfTwoMeshes) {
     setProjection(perspective(1.2f, 640.0f / 480.0f, 0.5f, 20.0f));
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const DWORD red = 0xFFE04020, blue = 0xFF2040E0;
     // A wall at z = 4, and a sloped sheet from z = 2 (left) to z = 6 (right).
     const std::vector<ColourVertex> wall = {{-2, -1.5f, 4, red}, {2, -1.5f, 4, red}, {-2, 1.5f, 4, red}, {2, 1.5f, 4, red}};
@@ -234,7 +227,6 @@ TEST_F(Raster3D, CullingByScreenWinding) {
 
 TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
     setProjection(overlayProjection());
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     // Two squares: vertices 0-3 at x 0..4 in red, vertices 4-7 at x 10..14 in green.
     std::vector<ColourVertex> v;
     for (int q = 0; q < 2; ++q) {
@@ -380,6 +372,7 @@ std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<u
 // The show's model pipeline: stage 0 texture x texture, stage 1 adds a camera-space
 // reflection map smoothly, depth on, normals renormalised.
 TEST_F(Raster3D, ReflectionMappedSphere) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
     const D3DMATRIX world = rotationYX(0.3f, 0.2f, 3.0f);
     device->SetTransform(D3DTS_WORLD, &world);
@@ -424,6 +417,7 @@ TEST_F(Raster3D, ReflectionMappedSphere) {
 // for pixel: each blend, each stage-0 form (with a coloured diffuse), stage 1 on and off,
 // textures with alpha and of sizes that are not powers of two.
 TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     setProjection(perspective(1.0f, 640.0f / 480.0f, 0.1f, 100.0f));
     const D3DMATRIX world = rotationYX(0.5f, -0.3f, 4.0f);  // triangles a few pixels across, as a model's
     device->SetTransform(D3DTS_WORLD, &world);
@@ -474,7 +468,6 @@ TEST_F(Raster3D, FusedModelShadingMatchesTheGeneralPipeline) {
 TEST_F(Raster3D, LightingOnWithoutLightsIsDark) {
     setProjection(overlayProjection());
     device->SetRenderState(D3DRS_LIGHTING, TRUE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     square(4, 0.5f, 0x80FFFFFF);
     EXPECT_EQ(backBufferPixels()[1 * 640 + 1], 0xFF000000u);
     device->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
