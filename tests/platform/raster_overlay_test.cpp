@@ -24,6 +24,7 @@ protected:
     void SetUp() override {
         DeviceFixture::SetUp();
         overlayState();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     }
 
     void drawTriangles(D3DPRIMITIVETYPE type, const std::vector<OverlayVertex>& v, UINT count) {
@@ -41,7 +42,6 @@ protected:
 // Direct3D's own example: (0,0),(5,0),(5,5) covers 15 pixels and (0,5),(0,0),(5,5) covers
 // 10; together they cover the 25 pixels of the square once each.
 TEST_F(RasterOverlay, FillRulesOfTheDocumentedExample) {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     blend(D3DBLEND_ONE, D3DBLEND_ONE);
     drawTriangles(D3DPT_TRIANGLELIST, {{0, 0, 1, 0x00010000, 0, 0}, {5, 0, 1, 0x00010000, 0, 0}, {5, 5, 1, 0x00010000, 0, 0}}, 1);
     drawTriangles(D3DPT_TRIANGLELIST, {{0, 5, 1, 0x00000100, 0, 0}, {0, 0, 1, 0x00000100, 0, 0}, {5, 5, 1, 0x00000100, 0, 0}}, 1);
@@ -73,7 +73,6 @@ TEST_F(RasterOverlay, FanCoversEveryPixelOnce) {
         fan.push_back({x, y, 1, 0x00010101, 0, 0});
         if (i < sides) outline.emplace_back(x, y);
     }
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     blend(D3DBLEND_ONE, D3DBLEND_ONE);
     drawTriangles(D3DPT_TRIANGLEFAN, fan, sides);
     const auto fanPixels = backBufferPixels();
@@ -234,7 +233,6 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     }
     device->SetTexture(0, makeTexture(32, 16, texels));
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
     drawQuad(200, 50, 264, 82, 0xFFFFFFFF);  // two by two pixels per texel
     const auto px = backBufferPixels();
@@ -256,7 +254,6 @@ TEST_F(RasterOverlay, AddSmoothOverModulate) {
     device->SetTexture(1, b);
     stageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_DIFFUSE}});
     stageStates(1, {{D3DTSS_COLOROP, D3DTOP_ADDSMOOTH}, {D3DTSS_TEXCOORDINDEX, 0}});
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 16, 16, diffuse);
     const uint32_t expected = opaque([&](int shift) {
         const uint32_t c0 = div255(channel(t0, shift) * channel(diffuse, shift)), s1 = channel(t1, shift);
@@ -307,7 +304,6 @@ TEST_F(RasterOverlay, AdditiveOneSrcAlphaBlend) {
 TEST_F(RasterOverlay, UnboundTextureDrawsTheVertexColour) {
     showQuadState();
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADDSMOOTH);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     drawQuad(0, 0, 4, 4, 0x80FF8040);
     EXPECT_EQ(backBufferPixels()[0], opaque([](int shift) { return div255(channel(0xFF8040, shift) * 0x80); }));
 

@@ -158,11 +158,8 @@ protected:
     {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
-        Outcome outcome;
-        outcome.status = captureMain(args, out, err, false);
-        outcome.out = readAll(out);
-        outcome.err = readAll(err);
-        return outcome;
+        const int status = captureMain(args, out, err, false);
+        return {status, readAll(out), readAll(err)};
     }
 
     std::string output(const std::string& name) const { return (outputs / name).string(); }
