@@ -85,9 +85,8 @@ Rgba convertToRgba(const std::string& path, UINT width, UINT height)
 {
     const std::string out = path + ".rgba";
     Rgba picture{width, height, {}};
-    if (!runConvert("'" + path + "[0]' -depth 8 'rgba:" + out + "'"))
-        return picture;
-    picture.pixels = readFileBytes(out);
+    if (runConvert("'" + path + "[0]' -depth 8 'rgba:" + out + "'"))
+        picture.pixels = readFileBytes(out);
     EXPECT_EQ(picture.pixels.size(), size_t{width} * height * 4) << path;
     picture.pixels.resize(size_t{width} * height * 4);
     return picture;

@@ -4,6 +4,7 @@
 
 #include <desktop.h>
 
+#include <array>
 #include <tuple>
 
 using namespace platformtest;
@@ -11,21 +12,6 @@ using namespace platformtest;
 namespace {
 
 class Windows : public HeadlessTest {};
-
-// The centring a program does with GetWindowRect, GetSystemMetrics and SetWindowPos.
-POINT centre(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    GetWindowRect(window, &rect);
-    EXPECT_EQ(rect.right - rect.left, width);
-    EXPECT_EQ(rect.bottom - rect.top, height);
-    return POINT{rect.left, rect.top};
-}
 
 } // namespace
 
@@ -99,9 +85,15 @@ TEST_F(Windows, CentringGivesOffsetsTruncatedTowardZeroOnAnyScreen)
     HWND window = createTestWindow();
     for (const auto& [width, height, x, y] : cases) {
         win32host::setHeadlessScreenSize(width, height);
-        const POINT at = centre(window);
-        EXPECT_EQ(std::pair(at.x, at.y), std::pair(x, y)) << width << "x" << height;
-        RECT client;
+        // The centring a program does with GetWindowRect, GetSystemMetrics and SetWindowPos.
+        RECT rect, client;
+        GetWindowRect(window, &rect);
+        const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
+        SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        GetWindowRect(window, &rect);
+        EXPECT_EQ((std::array{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}), (std::array{x, y, w, h}))
+            << width << "x" << height;
         ASSERT_TRUE(GetClientRect(window, &client));
         EXPECT_TRUE(client.left == 0 && client.top == 0 && client.right == 640 && client.bottom == 480);
     }
