@@ -1,5 +1,6 @@
 // The Direct3D 8 device as the show and documentation-written code use it: creation,
 // defaults, state, resources, the flip chain, clearing, presentation, call record, lifetime.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <tuple>
@@ -183,9 +184,7 @@ TEST_F(D3D8Device, ClearsWholeTargetsAndRectangleLists) {
     const D3DRECT rects[2] = {{10, 20, 30, 25}, {630, 470, 700, 500}};  // the second is clipped to the viewport
     ASSERT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
     const auto pixels = backBufferPixels();
-    int white = 0;
-    for (uint32_t p : pixels) white += (p == 0xFFFFFFFF);
-    EXPECT_EQ(white, 20 * 5 + 10 * 10);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFFFu), 20 * 5 + 10 * 10);
     // Rectangles include their top-left edges and exclude the bottom-right ones.
     EXPECT_EQ((std::array{pixels[20 * 640 + 10], pixels[25 * 640 + 10], pixels[20 * 640 + 30]}),
               (std::array{0xFFFFFFFFu, 0xFF102030u, 0xFF102030u}));

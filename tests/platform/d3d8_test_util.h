@@ -127,9 +127,10 @@ protected:
         ASSERT_EQ(device->EndScene(), D3D_OK);
     }
 
-    void drawQuad(float x0, float y0, float x1, float y1, DWORD diffuse) {
-        const OverlayVertex quad[4] = {{x0, y0, 1.0f, diffuse, 0, 0}, {x1, y0, 1.0f, diffuse, 1, 0},
-                                       {x1, y1, 1.0f, diffuse, 1, 1}, {x0, y1, 1.0f, diffuse, 0, 1}};
+    // A rectangle whose u runs from u0 at the left edge to u1 at the right, v from 0 to 1.
+    void drawQuad(float x0, float y0, float x1, float y1, DWORD diffuse, float u0 = 0, float u1 = 1) {
+        const OverlayVertex quad[4] = {{x0, y0, 1.0f, diffuse, u0, 0}, {x1, y0, 1.0f, diffuse, u1, 0},
+                                       {x1, y1, 1.0f, diffuse, u1, 1}, {x0, y1, 1.0f, diffuse, u0, 1}};
         drawUP(D3DPT_TRIANGLEFAN, kOverlayFvf, 2, quad);
     }
 

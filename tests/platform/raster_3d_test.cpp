@@ -131,9 +131,7 @@ TEST_F(Raster3D, CubeCrossingTheNearPlane) {
             v.push_back({corners[faces[f][k]][0], corners[faces[f][k]][1], corners[faces[f][k]][2], colours[f]});
     draw(D3DPT_TRIANGLELIST, v, 12);
     const auto px = backBufferPixels();
-    int drawn = 0;
-    for (uint32_t p : px) drawn += (p & 0xFFFFFF) != 0;
-    EXPECT_GT(drawn, 640 * 480 / 4);
+    EXPECT_GT(std::count_if(px.begin(), px.end(), [](uint32_t p) { return (p & 0xFFFFFF) != 0; }), 640 * 480 / 4);
     expectGolden("raster_cube_near_plane", crop(px, 640, 0, 0, 640, 480));
 }
 

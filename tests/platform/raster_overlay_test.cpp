@@ -414,11 +414,10 @@ protected:
     }
     // A 16-pixel-wide strip whose u runs from u0 at the left edge to u1 at the right.
     std::vector<uint32_t> strip(float u0, float u1) {
-        const OverlayVertex v[4] = {{0, 0, 1, 0xFFFFFFFF, u0, 0}, {16, 0, 1, 0xFFFFFFFF, u1, 0},
-                                    {16, 1, 1, 0xFFFFFFFF, u1, 1}, {0, 1, 1, 0xFFFFFFFF, u0, 1}};
-        drawUP(D3DPT_TRIANGLEFAN, kOverlayFvf, 2, v);
-        const auto px = backBufferPixels();
-        return std::vector<uint32_t>(px.begin(), px.begin() + 16);
+        drawQuad(0, 0, 16, 1, 0xFFFFFFFF, u0, u1);
+        auto px = backBufferPixels();
+        px.resize(16);
+        return px;
     }
 };
 
