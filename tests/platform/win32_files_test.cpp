@@ -17,32 +17,26 @@ HANDLE openForReading(const char* path)
     return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The whole file through a view, closing everything in the order a reader does.
-std::string readThroughMapping(const char* path)
-{
-    HANDLE file = openForReading(path);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD high = 99;
-    DWORD size = GetFileSize(file, &high);
-    EXPECT_EQ(high, 0u);
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    EXPECT_NE(mapping, nullptr);
-    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    EXPECT_NE(view, nullptr);
-    std::string bytes(static_cast<const char*>(view), size);
-    EXPECT_TRUE(UnmapViewOfFile(view));
-    EXPECT_TRUE(CloseHandle(mapping));
-    EXPECT_TRUE(CloseHandle(file));
-    return bytes;
-}
-
 } // namespace
 
 TEST_F(FileMapping, MapsAFileReachedThroughABackslashPathWhateverTheCase)
 {
     const std::string bytes("a\0\xFF\n\r", 5);
     scratch.write("data/Logo.JPG", bytes);
-    EXPECT_EQ(readThroughMapping("DATA\\logo.jpg"), bytes);
+    // The whole file through a view, closing everything in the order a reader does.
+    HANDLE file = openForReading("DATA\\logo.jpg");
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD high = 99;
+    const DWORD size = GetFileSize(file, &high);
+    EXPECT_EQ(high, 0u);
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    EXPECT_NE(mapping, nullptr);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(view), size), bytes);
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(win32host::hostPath("data\\missing.tga"), "data/missing.tga");
 }
 
