@@ -108,9 +108,7 @@ TEST(ModelFile, ReservedFieldTrailingBytesAndTheSizeOfTheNormalFlagChangeNothing
     expectSameModel(plain, parse(squareModel(-123456)));
     expectSameModel(plain, parse(squareModel(INT_MAX)));
 
-    R3dFile trailing = squareModel();
-    trailing.floats({1, 2, 3}).indices({99, 100});
-    expectSameModel(plain, parse(trailing));
+    expectSameModel(plain, parse(squareModel().floats({1, 2, 3}).indices({99, 100})));
 
     // Any nonzero flag announces the normal block.
     R3dFile negativeFlag = squareModel();
@@ -132,18 +130,14 @@ TEST(ModelFile, TruncationsCountsAndIndicesItCannotTrustAreRefusedBeforeAnyAlloc
         {-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 0, -1}, {huge, huge, 1, huge},
         {3, 1, 1, 0},  {1, 0, 0, 5},  {0x40000000, 0, 1, 0}, {0x15555556, 0, 0, 0},
     };
-    for (const auto& c : counts) {
-        R3dFile file;
-        file.header(c[0], c[1], c[2], c[3]);
-        file.floats({0, 0, 0, 1, 1, 1, 2, 2, 2}); // a little body, too small for any of these
-        expectRefused(file.bytes, "counts " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " +
-                                      std::to_string(c[2]) + " " + std::to_string(c[3]));
-    }
+    // Each with a little body, too small for any of them.
+    for (const auto& c : counts)
+        expectRefused(R3dFile().header(c[0], c[1], c[2], c[3]).floats({0, 0, 0, 1, 1, 1, 2, 2, 2}).bytes,
+                      "counts " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + " " +
+                          std::to_string(c[3]));
     // Indices not below the vertex count, and triangles over no vertices at all.
-    for (uint32_t bad : {3u, 0xFFFFFFFFu}) {
-        R3dFile file;
-        file.header(3, 2, 0, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0}).indices({0, 1, 2, 2, bad, 0});
-        expectRefused(file.bytes, "index " + std::to_string(bad));
-    }
+    for (uint32_t bad : {3u, 0xFFFFFFFFu})
+        expectRefused(R3dFile().header(3, 2, 0, 0).floats({0, 0, 0, 0, 1, 0, 1, 0, 0}).indices({0, 1, 2, 2, bad, 0}).bytes,
+                      "index " + std::to_string(bad));
     expectRefused(R3dFile().header(0, 1, 0, 0).indices({0, 0, 0}).bytes, "triangle without vertices");
 }

@@ -82,9 +82,7 @@ TEST_F(ModelMesh, MissingAndMalformedFilesGiveAnEmptyMeshAndOneMessageBoxEach)
     truncated.write("data/truncated.r3d");
     expectFailedLoad("data\\truncated.r3d", "truncated file");
     // A model without triangles has nothing to draw, which is no failure.
-    R3dFile points;
-    points.header(3, 0, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
-    points.write("data/points.r3d");
+    R3dFile().header(3, 0, 0, 0).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).write("data/points.r3d");
     expectFailedLoad("data\\points.r3d", "no triangles", true);
 }
 

@@ -28,13 +28,10 @@ TEST(PixelFormats, WideningIsExactRounding) {
     EXPECT_EQ(pixelformat::widenChannel(11, 6), 45);    // replication would give 44
     EXPECT_EQ(pixelformat::widenChannel(1, 1), 255);
     EXPECT_EQ(pixelformat::widenChannel(512, 10), 128);
-    for (int bits = 1; bits <= 8; ++bits) {
-        const uint32_t maxValue = (1u << bits) - 1;
-        for (uint32_t c = 0; c <= maxValue; ++c) {
-            // Narrowing the widened value gives the value back.
+    // Narrowing the widened value gives the value back.
+    for (int bits = 1; bits <= 8; ++bits)
+        for (uint32_t c = 0; c < (1u << bits); ++c)
             EXPECT_EQ(pixelformat::narrowChannel(pixelformat::widenChannel(c, bits), bits), c);
-        }
-    }
     EXPECT_EQ(pixelformat::narrowChannel(132, 5), 16u);  // 132 * 31 / 255 = 16.05
     EXPECT_EQ(pixelformat::narrowChannel(132, 5, 0.95f), 16u);
     EXPECT_EQ(pixelformat::narrowChannel(132, 5, 0.03f), 17u);  // a low threshold rounds up
