@@ -58,8 +58,7 @@ TEST(DdsReader, UncompressedLayoutsAreDeliveredInPlaceOrConverted)
         const DecodedImage image = decodeOrFail(file);
         EXPECT_EQ(std::tuple(image.format, image.next.get()), std::tuple(format, nullptr));
         if (firstPixel.empty()) {
-            EXPECT_EQ(image.pixels, file.data() + 128);
-            EXPECT_EQ(image.pitch, 4 * layout.bitCount / 8);
+            EXPECT_EQ(std::tuple(image.pixels, image.pitch), std::tuple(file.data() + 128, UINT(4 * layout.bitCount / 8)));
         } else {
             const Rgba rgba = toRgba(image);
             EXPECT_EQ(Bytes(rgba.pixels.begin(), rgba.pixels.begin() + 4), firstPixel);

@@ -236,22 +236,18 @@ TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel
     drawQuad(200, 50, 264, 82, 0xFFFFFFFF);  // two by two pixels per texel
     const auto px = backBufferPixels();
-    for (const auto& [left, scale] : {std::pair{100, 1}, std::pair{200, 2}}) {
-        for (int y = 0; y < 16 * scale; ++y) {
+    for (const auto& [left, scale] : {std::pair{100, 1}, std::pair{200, 2}})
+        for (int y = 0; y < 16 * scale; ++y)
             for (int x = 0; x < 32 * scale; ++x)
                 ASSERT_EQ(px[(50 + y) * 640 + left + x], texels[(y / scale) * 32 + x / scale]) << x << "," << y;
-        }
-    }
     for (const int at : {49 * 640 + 100, 66 * 640 + 100, 50 * 640 + 132}) EXPECT_EQ(px[at], 0xFF000000u);
     expectGolden("raster_point_texels", crop(px, 640, 96, 46, 172, 40));
 }
 
 TEST_F(RasterOverlay, AddSmoothOverModulate) {
     const uint32_t t0 = 0xFF80C040, t1 = 0xFF304050, diffuse = 0xFF6090F0;
-    IDirect3DTexture8* a = makeTexture(1, 1, {t0});
-    IDirect3DTexture8* b = makeTexture(1, 1, {t1});
-    device->SetTexture(0, a);
-    device->SetTexture(1, b);
+    device->SetTexture(0, makeTexture(1, 1, {t0}));
+    device->SetTexture(1, makeTexture(1, 1, {t1}));
     stageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_DIFFUSE}});
     stageStates(1, {{D3DTSS_COLOROP, D3DTOP_ADDSMOOTH}, {D3DTSS_TEXCOORDINDEX, 0}});
     drawQuad(0, 0, 16, 16, diffuse);
@@ -260,8 +256,7 @@ TEST_F(RasterOverlay, AddSmoothOverModulate) {
         return s1 + div255(c0 * (255 - s1));  // Arg1 + Arg2 (1 - Arg1)
     });
     const auto px = backBufferPixels();
-    EXPECT_EQ(px[0], expected);
-    EXPECT_EQ(px[15 * 640 + 15], expected);
+    EXPECT_EQ(std::pair(px[0], px[15 * 640 + 15]), std::pair(expected, expected));
 
     // The same cascade over gradients, as an image.
     std::vector<uint32_t> g0(16 * 16), g1(16 * 16);
