@@ -100,14 +100,10 @@ namespace {
 bool composite(const std::vector<Placed>& glyphs, const std::string& output)
 {
     std::string command = "convert -size 640x480 xc:black";
-    auto hostPath = [](std::string path) {
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return path;
-    };
     // The glyph files store their rows bottom up; ImageMagick keeps that as an
     // orientation tag, which -auto-orient applies.
     for (const Placed& p : glyphs)
-        command += std::string(" \\( \"") + hostPath(glyphFiles[fontOrder.find(p.character)]) +
+        command += std::string(" \\( \"") + win32host::hostPath(glyphFiles[fontOrder.find(p.character)]) +
                    "\" -auto-orient \\) -geometry +" + std::to_string(p.x) + "+" + std::to_string(p.y) + " -composite";
     command += " -alpha off -depth 8 \"" + output + "\"";
     return std::system(command.c_str()) == 0;
