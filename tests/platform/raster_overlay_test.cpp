@@ -373,7 +373,6 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
             auto render = [&] {
                 device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
                 drawQuad(3, 5, 211, 97, colour);
-                // A rotated, wrapped rectangle.
                 drawTriangles(D3DPT_TRIANGLEFAN, {{300.25f, 20.5f, 1, colour, -0.5f, -0.25f}, {420.75f, 60.125f, 1, colour, 2.5f, -0.25f},
                                                   {380.5f, 180.0f, 1, colour, 2.5f, 1.75f}, {260.0f, 140.375f, 1, colour, -0.5f, 1.75f}}, 2);
                 return backBufferPixels();
