@@ -29,6 +29,9 @@ inline D3DMATRIX identity() {
     return m;
 }
 
+// The next value of a repeatable pseudo-random sequence (the C library's classic generator).
+inline uint32_t nextRandom(uint32_t& state) { return state = state * 1103515245u + 12345u; }
+
 // The overlay projection: pixel (x, y) to clip (x/320 - 1, 1 - y/240), z as is.
 inline D3DMATRIX overlayProjection(float width = 640.0f, float height = 480.0f) {
     D3DMATRIX m = identity();

@@ -285,10 +285,8 @@ TEST_F(Raster3D, IndexedPrimitivesWithBaseAndMinimumIndex) {
 // plain list. Small and large, clipped, culled, off-screen, edge-on and (under an
 // orthographic view with one colour and no depth) affine triangles are mixed.
 TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
-    uint32_t state = 5;
-    auto next = [&](float lo, float hi) {
-        state = state * 1103515245u + 12345u;
-        return lo + (hi - lo) * static_cast<float>((state >> 8) & 0xFFFF) / 65535.0f;
+    auto next = [state = 5u](float lo, float hi) mutable {
+        return lo + (hi - lo) * static_cast<float>((nextRandom(state) >> 8) & 0xFFFF) / 65535.0f;
     };
     std::vector<uint32_t> texels(16 * 16);
     for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x010307u);

@@ -115,7 +115,7 @@ TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
     std::vector<std::pair<float, float>> grid;
     for (int j = 0; j <= kRows; ++j) {
         for (int i = 0; i <= kCols; ++i) {
-            state = state * 1103515245u + 12345u;
+            nextRandom(state);
             const bool onCentre = (state >> 16) % 3 == 0 || i == 0 || j == 0 || i == kCols || j == kRows;
             const float jx = static_cast<float>((state >> 8) % 384) / 256.0f - 0.75f;
             const float jy = static_cast<float>((state >> 20) % 384) / 256.0f - 0.75f;
@@ -166,11 +166,7 @@ TEST_F(RasterOverlay, SmallTrianglesShareEdgesWithoutGapsOrOverlaps) {
 // differ: each pixel must see the triangles in the order they were given, exactly as when
 // each is a draw of its own. With alpha testing, depth is written only after the test.
 TEST_F(RasterOverlay, OverlappingTrianglesOfOneDrawBlendInOrder) {
-    uint32_t state = 11;
-    auto next = [&](int range) {
-        state = state * 1103515245u + 12345u;
-        return static_cast<int>((state >> 8) % static_cast<uint32_t>(range));
-    };
+    auto next = [state = 11u](int range) mutable { return static_cast<int>((nextRandom(state) >> 8) % static_cast<uint32_t>(range)); };
     std::vector<OverlayVertex> triangles;
     for (int i = 0; i < 600; ++i) {
         // Mostly a few pixels across, as a model's; every tenth one large.
@@ -227,10 +223,7 @@ TEST_F(RasterOverlay, BlendedTexturedQuadAtExactPixels) {
 TEST_F(RasterOverlay, PointSampledTexelsLandOnExactPixels) {
     std::vector<uint32_t> texels(32 * 16);
     uint32_t seed = 7;
-    for (uint32_t& texel : texels) {
-        seed = seed * 1103515245u + 12345u;
-        texel = 0xFF000000u | (seed >> 8);
-    }
+    for (uint32_t& texel : texels) texel = 0xFF000000u | (nextRandom(seed) >> 8);
     device->SetTexture(0, makeTexture(32, 16, texels));
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     drawQuad(100, 50, 132, 66, 0xFFFFFFFF);  // one pixel per texel

@@ -183,8 +183,7 @@ void checkRamp(const Ramp& ramp, const std::vector<const RecordedFrame*>& frames
     SCOPED_TRACE(ramp.what);
     double value = ramp.start;
     auto step = [&](int k) {
-        const bool past = ramp.perCs > 0 ? value >= ramp.bound : value <= ramp.bound;
-        if (!past)
+        if (!(ramp.perCs > 0 ? value >= ramp.bound : value <= ramp.bound)) // not yet past its bound
             value += ramp.perCs * frameDelta(k, framesPerSecond);
     };
     for (const RecordedFrame* frame : frames) {
