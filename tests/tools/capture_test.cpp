@@ -178,6 +178,21 @@ protected:
     std::optional<InDataDirectory> inData; // back to where the test started when it ends
 };
 
+// Show time of a golden moment's frame. The scenes follow one another without a gap on
+// the virtual clock, each starting where the one before ran out its duration; the
+// scene time is the tick count's whole milliseconds since that start.
+int64_t goldenMomentMicros(const GoldenMoment& moment)
+{
+    const int64_t sceneStarts[] = {0, 8'000'000, 32'000'000, 46'500'000, 107'500'000};
+    const FrameTiming timing{60, 44100};
+    const int64_t first = timing.firstFrameFrom(sceneStarts[moment.scene - 1]);
+    int64_t frame = first;
+    while (timing.presentMicros(frame) / 1000 - timing.presentMicros(first) / 1000 < moment.elapsed)
+        ++frame;
+    return (frame * 1'000'000 + 59) / 60; // the frame's own start, rounded into it
+}
+
+
 } // namespace
 
 // One lossless run of a range with stills, twice: the archive copy is the same file each time
@@ -232,35 +247,15 @@ TEST_F(CaptureRun, DeliveryFormatIsScaledH264WithAacOfTheRangesLength)
     EXPECT_LT(samples, 22050 + 1024);
 }
 
-namespace {
-
-// Show time of a golden moment's frame. The scenes follow one another without a gap on
-// the virtual clock, each starting where the one before ran out its duration; the
-// scene time is the tick count's whole milliseconds since that start.
-int64_t goldenMomentMicros(const GoldenMoment& moment)
-{
-    const int64_t sceneStarts[] = {0, 8'000'000, 32'000'000, 46'500'000, 107'500'000};
-    const FrameTiming timing{60, 44100};
-    const int64_t first = timing.firstFrameFrom(sceneStarts[moment.scene - 1]);
-    int64_t frame = first;
-    while (timing.presentMicros(frame) / 1000 - timing.presentMicros(first) / 1000 < moment.elapsed)
-        ++frame;
-    return (frame * 1'000'000 + 59) / 60; // the frame's own start, rounded into it
-}
-
-} // namespace
 
 // The scene tests' golden moments of the first 45 seconds; later ones would only lengthen the run.
 TEST_F(CaptureRun, StillsMatchTheSceneTestsGoldenFrames)
 {
     std::vector<GoldenMoment> moments;
     std::string times;
-    for (const GoldenMoment& moment : GOLDEN_MOMENTS) {
-        if (moment.scene <= 3) {
-            moments.push_back(moment);
-            times += (times.empty() ? "" : ",") + formatSeconds(goldenMomentMicros(moment));
-        }
-    }
+    std::copy_if(GOLDEN_MOMENTS.begin(), GOLDEN_MOMENTS.end(), std::back_inserter(moments), [](auto& m) { return m.scene <= 3; });
+    for (const GoldenMoment& moment : moments)
+        times += (times.empty() ? "" : ",") + formatSeconds(goldenMomentMicros(moment));
     const int64_t last = goldenMomentMicros(moments.back());
     const Outcome run = capture({"--null", "--png-at", times, "--to", formatSeconds(last + 100'000)});
     ASSERT_EQ(run.status, CAPTURE_OK) << run.err;
