@@ -10,8 +10,7 @@
 namespace {
 
 struct DibLayout {
-    int32_t width = 1;
-    int32_t height = 1;
+    int32_t width = 1, height = 1;
     uint16_t planes = 1;
     uint16_t bitCount = 24;
     uint32_t compression = 0;

@@ -9,8 +9,7 @@
 namespace {
 
 struct DdsLayout {
-    uint32_t width = 4;
-    uint32_t height = 4;
+    uint32_t width = 4, height = 4;
     uint32_t mipMapCount = 0; // 0: no mip-map count flag
     uint32_t pixelFlags = 0x40;
     uint32_t fourCc = 0;

@@ -14,8 +14,7 @@ using Bytes = std::vector<BYTE>;
 
 // 8-bit red, green, blue, alpha bytes, top row first.
 struct Rgba {
-    UINT width = 0;
-    UINT height = 0;
+    UINT width = 0, height = 0;
     std::vector<BYTE> pixels;
     const BYTE* at(UINT x, UINT y) const { return &pixels[(size_t{y} * width + x) * 4]; }
 };
@@ -69,8 +68,7 @@ struct TgaLayout {
     uint16_t colourMapFirst = 0;
     uint16_t colourMapLength = 0;
     BYTE colourMapBits = 0;
-    uint16_t width = 1;
-    uint16_t height = 1;
+    uint16_t width = 1, height = 1;
     BYTE pixelBits = 24;
     BYTE descriptor = 0x20; // top-down
 };

@@ -88,21 +88,20 @@ struct SceneTimeline {
     std::vector<Counter> counters;
 };
 
-double nan() { return std::numeric_limits<double>::quiet_NaN(); }
 bool within(const RecordedFrame& f, DWORD from, DWORD until) { return f.elapsed >= from && f.elapsed < until; }
 
 // The screen fade is the last rectangle but while the intro's photograph flashes over it.
 double screenFade(const RecordedFrame& f)
 {
-    return !f.quads.empty() && f.quads.back() == "fadeTexture" ? (f.lastQuadDiffuse >> 24) / 255.0 : nan();
+    return !f.quads.empty() && f.quads.back() == "fadeTexture" ? (f.lastQuadDiffuse >> 24) / 255.0 : NAN;
 }
 // The vertical field of view of the frame's perspective projection.
 double viewDegrees(const RecordedFrame& f) { return 2.0 * std::atan(1.0 / f.projection[5]) * 180.0 / M_PI; }
-double modelY(const RecordedFrame& f) { return f.meshes.empty() ? nan() : f.meshes[0].world[13]; }
+double modelY(const RecordedFrame& f) { return f.meshes.empty() ? NAN : f.meshes[0].world[13]; }
 // The second model stands 3 further back along the same fly-in.
 double modelZ(const RecordedFrame& f)
 {
-    return f.meshes.empty() ? nan() : f.meshes[0].world[14] - (f.meshes[0].model == "thingyMesh" ? 3.0 : 0.0);
+    return f.meshes.empty() ? NAN : f.meshes[0].world[14] - (f.meshes[0].model == "thingyMesh" ? 3.0 : 0.0);
 }
 
 // Opacity bytes are truncated and differ by the rounding of accumulated frame times.

@@ -11,8 +11,7 @@
 #include <vector>
 
 struct RgbImage {
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     std::vector<uint8_t> rgb; // width x height x 3, rows top to bottom
 
     uint8_t* at(int x, int y) { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
