@@ -84,13 +84,12 @@ TEST(PageLayout, SkippedCharactersKeepTheirPlacesSoThePageLooksTheSameFromAnySta
     const std::string page = "first row\nsecond\n\n" + letters(50) + "\nlast";
     const std::vector<Placed> whole = layOut(page, 0, static_cast<int>(page.size()));
     for (int first = 0; first <= static_cast<int>(page.size()); ++first) {
-        std::vector<Placed> expected;
         // The glyphs of characters from index first on, where the whole page puts them.
         int glyphsBefore = 0;
         for (int i = 0; i < first; ++i)
             glyphsBefore += glyphIndex(static_cast<unsigned char>(page[i])) >= 0;
-        expected.assign(whole.begin() + glyphsBefore, whole.end());
-        ASSERT_EQ(layOut(page, first, static_cast<int>(page.size())), expected) << "first = " << first;
+        ASSERT_EQ(layOut(page, first, static_cast<int>(page.size())), std::vector<Placed>(whole.begin() + glyphsBefore, whole.end()))
+            << "first = " << first;
     }
 }
 

@@ -128,9 +128,7 @@ TEST_F(Windows, BadWindowHandlesAreRefused)
 
 TEST_F(Windows, ShowCursorKeepsADisplayCounter)
 {
-    EXPECT_EQ(ShowCursor(FALSE), -1);
-    EXPECT_EQ(ShowCursor(FALSE), -2);
-    EXPECT_EQ(ShowCursor(TRUE), -1);
+    EXPECT_EQ((std::array{ShowCursor(FALSE), ShowCursor(FALSE), ShowCursor(TRUE)}), (std::array{-1, -2, -1}));
 }
 
 TEST_F(Windows, MessageBoxesAreRecordedPrintedAndAnswerWithTheirFirstButton)
