@@ -256,12 +256,11 @@ TEST_F(D3D8Device, FrontBufferAndSurfaceCopies) {
     IDirect3DSurface8* small = nullptr;
     ASSERT_EQ(device->CreateImageSurface(4, 4, D3DFMT_A8R8G8B8, &small), D3D_OK);
     const RECT r{1, 1, 3, 3};
-    const POINT p{2, 2};
+    const POINT p{2, 2}, outside{3, 3};
     EXPECT_EQ(device->CopyRects(image, &r, 1, small, &p), D3D_OK);
     small->LockRect(&locked, nullptr, 0);
     EXPECT_EQ(reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + 3 * locked.Pitch)[3], 0xFF336699u);
     small->UnlockRect();
-    const POINT outside{3, 3};
     EXPECT_LT(device->CopyRects(image, &r, 1, small, &outside), 0);
     small->Release();
     image->Release();

@@ -316,8 +316,7 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
         const std::vector<uint16_t> index16(index32.begin(), index32.end());
 
         setProjection(inDepth ? perspective(1.3f, 640.0f / 480.0f, 0.5f, 20.0f) : overlayProjection());
-        device->SetRenderState(D3DRS_CULLMODE, inDepth ? cull : DWORD{D3DCULL_NONE});
-        device->SetRenderState(D3DRS_ZENABLE, inDepth);
+        renderStates({{D3DRS_CULLMODE, inDepth ? cull : DWORD{D3DCULL_NONE}}, {D3DRS_ZENABLE, inDepth}});
         device->SetTexture(0, inDepth ? nullptr : texture);
         device->SetVertexShader(kOverlayFvf);
         auto render = [&](int indexBytes) {
@@ -339,8 +338,6 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
         EXPECT_TRUE(render(2) == expected);
         EXPECT_TRUE(render(4) == expected);
     }
-    device->SetTexture(0, nullptr);
-    device->SetRenderState(D3DRS_ZENABLE, TRUE);
 }
 
 std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {
