@@ -40,11 +40,6 @@ void DrawDevice::enterOverlay()
     useAlphaBlend();
 }
 
-void DrawDevice::clearToBlack()
-{
-    showState.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-}
-
 const std::vector<uint32_t>& DrawDevice::present()
 {
     presentFrame();

@@ -17,7 +17,7 @@ public:
     // source-alpha blending switched on.
     void enterOverlay();
     // Clears to opaque black inside a scene of its own.
-    void clearToBlack();
+    void clearToBlack() { showState.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0); }
     // Presents and returns the presented frame's pixels (X8R8G8B8, 640 per row).
     const std::vector<uint32_t>& present();
 

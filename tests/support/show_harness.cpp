@@ -54,13 +54,7 @@ void ShowHarness::drawPixels(bool on)
     d3d8host::setDeviceConfig(config);
 }
 
-void ShowHarness::atFrame(uint64_t frame, std::function<void()> action)
-{
-    actions[frame].push_back(std::move(action));
-}
-
 int ShowHarness::runShow()
 {
-    exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
-    return exitCode;
+    return exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
 }

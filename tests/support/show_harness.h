@@ -21,7 +21,7 @@ struct ShowHarness {
     // Whether draws put pixels into the frames (off by default: the calls tell the story).
     void drawPixels(bool on);
     // Called after the given present (1-based) before the clock moves on.
-    void atFrame(uint64_t frame, std::function<void()> action);
+    void atFrame(uint64_t frame, std::function<void()> action) { actions[frame].push_back(std::move(action)); }
     // Runs WinMain as the process would and returns its exit code.
     int runShow();
 
