@@ -105,9 +105,7 @@ protected:
         device->SetTransform(D3DTS_PROJECTION, &proj);
         device->SetTransform(D3DTS_VIEW, &id);
         device->SetTransform(D3DTS_WORLD, &id);
-        device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetRenderState(D3DRS_ZENABLE, FALSE);
+        renderStates({{D3DRS_LIGHTING, FALSE}, {D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_ZENABLE, FALSE}});
     }
 
     void renderStates(std::initializer_list<std::pair<D3DRENDERSTATETYPE, DWORD>> states) {

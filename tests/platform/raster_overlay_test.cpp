@@ -390,11 +390,10 @@ TEST_F(RasterOverlay, PresentHandsTheImageUnchanged) {
     EXPECT_EQ(seen, drawn);
 }
 
-class RasterSampling : public DeviceFixture {
+class RasterSampling : public RasterOverlay {
 protected:
     void SetUp() override {
-        DeviceFixture::SetUp();
-        overlayState();
+        RasterOverlay::SetUp();
         device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         // Four texels in a row: red, green, blue, white.
         device->SetTexture(0, makeTexture(4, 1, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}));
