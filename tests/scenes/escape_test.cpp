@@ -26,10 +26,9 @@ TEST(EscapeKey, EndsTheRunningSceneAndEveryLaterSceneFlashesOneFrame)
             const auto flash = framesOfScene(frames, later);
             ASSERT_EQ(flash.size(), 1u) << "scene " << later;
             // Its set-up and first step only: drawn at once, nothing typed yet.
-            EXPECT_EQ(flash[0]->elapsed, 0u) << "scene " << later;
-            EXPECT_TRUE(flash[0]->glyphs.empty()) << "scene " << later;
-            EXPECT_FALSE(flash[0]->quads.empty()) << "scene " << later;
-            EXPECT_EQ(flash[0]->meshes.size(), later == 3 || later == 5 ? 0u : 1u) << "scene " << later;
+            EXPECT_EQ(std::tuple(flash[0]->elapsed, flash[0]->glyphs.empty(), flash[0]->quads.empty(), flash[0]->meshes.size()),
+                      std::tuple(0u, true, false, later == 3 || later == 5 ? 0u : 1u))
+                << "scene " << later;
         }
     }
 }

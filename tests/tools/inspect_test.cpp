@@ -70,12 +70,10 @@ TEST(InspectImage, PrintsFormatSizePitchLevelsAndTheHashOfTheRowsTopFirst)
 
 TEST(InspectModel, PrintsCountsNormalSourceTexturePairsAndBounds)
 {
-    R3dFile computed;
-    computed.header(3, 1, 0, 5).floats({-1.5f, 2, 3, 4, -0.25f, 3, 0, 0, 8}).indices({0, 1, 2});
-    computed.floats({0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     const std::pair<const R3dFile, const char*> cases[] = {
         {squareModel(), "vertices=4 triangles=2 normals=yes texcoords=4 bounds=0,0,0,1,1,0\n"},
-        {computed, "vertices=3 triangles=1 normals=computed texcoords=5 bounds=-1.5,-0.25,3,4,2,8\n"},
+        {R3dFile().header(3, 1, 0, 5).floats({-1.5f, 2, 3, 4, -0.25f, 3, 0, 0, 8}).indices({0, 1, 2}).floats({0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+         "vertices=3 triangles=1 normals=computed texcoords=5 bounds=-1.5,-0.25,3,4,2,8\n"},
     };
     for (const auto& [file, line] : cases) {
         const ToolRun run = inspect("model '" + written("model.r3d", file.bytes) + "'");
