@@ -340,6 +340,68 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
     }
 }
 
+// Neighbouring triangles of a mesh may be walked together; their fragments must be those of
+// the triangles drawn one by one from a plain list, however the pixel stage takes them: depth
+// tested as found, depth tested late (alpha test with depth writes), and blended in order.
+// Two overlapping grids a few pixels to the cell, jittered enough that some cells fold over.
+TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
+    uint32_t seed = 11;
+    auto next = [&](float lo, float hi) { return lo + (hi - lo) * static_cast<float>((nextRandom(seed) >> 8) & 0xFFFF) / 65535.0f; };
+    constexpr int kColumns = 90, kRows = 70;
+    std::vector<OverlayVertex> stored;
+    std::vector<uint32_t> indices;
+    for (const float depth : {3.0f, 3.2f}) {
+        const uint32_t first = static_cast<uint32_t>(stored.size());
+        for (int j = 0; j <= kRows; ++j) {
+            for (int i = 0; i <= kColumns; ++i) {
+                const DWORD colour = static_cast<DWORD>(nextRandom(seed));
+                stored.push_back({-1.6f + 3.2f * (i + next(-0.6f, 0.6f)) / kColumns,
+                                  -1.2f + 2.4f * (j + next(-0.6f, 0.6f)) / kRows, depth + next(-0.1f, 0.1f), colour,
+                                  next(0, 1), next(0, 1)});
+            }
+        }
+        auto at = [&](int i, int j) { return first + static_cast<uint32_t>(j * (kColumns + 1) + i); };
+        for (int j = 0; j < kRows; ++j) {
+            for (int i = 0; i < kColumns; ++i) {
+                indices.insert(indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+            }
+        }
+    }
+    std::vector<OverlayVertex> plain;
+    for (const uint32_t i : indices) plain.push_back(stored[i]);
+    const UINT count = static_cast<UINT>(indices.size() / 3);
+    std::vector<uint32_t> texels(16 * 16);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 0x11u) << 24 | static_cast<uint32_t>(i * 0x010307u);
+    device->SetTexture(0, makeTexture(16, 16, texels));
+    setProjection(perspective(1.3f, 640.0f / 480.0f, 0.5f, 20.0f));
+    device->SetVertexShader(kOverlayFvf);
+    renderStates({{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL}, {D3DRS_ALPHAREF, 0x60}, {D3DRS_SRCBLEND, D3DBLEND_ONE},
+                  {D3DRS_DESTBLEND, D3DBLEND_ONE}});
+    auto render = [&](bool indexed) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device->BeginScene();
+        if (indexed) {
+            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(stored.size()), count, indices.data(),
+                                           D3DFMT_INDEX32, stored.data(), sizeof(OverlayVertex));
+        } else {
+            device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, plain.data(), sizeof(OverlayVertex));
+        }
+        device->EndScene();
+        return backBufferPixels();
+    };
+    enum Pixels { DepthFirst, DepthLate, Blended };
+    for (const DWORD cull : {DWORD{D3DCULL_NONE}, DWORD{D3DCULL_CW}}) {
+        for (const Pixels pixels : {DepthFirst, DepthLate, Blended}) {
+            SCOPED_TRACE(testing::Message() << "cull " << cull << ", pixels " << pixels);
+            renderStates({{D3DRS_CULLMODE, cull}, {D3DRS_ZENABLE, pixels != Blended},
+                          {D3DRS_ALPHATESTENABLE, pixels == DepthLate}, {D3DRS_ALPHABLENDENABLE, pixels == Blended}});
+            const auto expected = render(false);
+            EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
+            EXPECT_TRUE(render(true) == expected);
+        }
+    }
+}
+
 std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {
     std::vector<MeshVertex> v;
     for (int i = 0; i <= rings; ++i) {

@@ -75,7 +75,7 @@ public:
     Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade,
                AffineSpanFn affineSpan)
         : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
-          rasteriseSmall_(rasteriseSmallFunction()), batch_(storage().batch), clipPool_(storage().clipPool) {
+          rasteriseSmall_(rasteriseSmallFunction()), rasterisePair_(rasterisePairFunction()), batch_(storage().batch), clipPool_(storage().clipPool) {
         if (pipe_.pixelsInOrder) {
             const size_t pixels = static_cast<size_t>(context.target.pitch) * context.target.height;
             if (storage().stamps.size() < pixels) storage().stamps.assign(pixels, 0);
@@ -107,21 +107,43 @@ public:
     }
 
     // Lane `lane` of a group set up as small: as drawScreen would draw it.
-    void smallTriangle(const TriangleGroup& g, int lane, const ShadedVertex& a, const ShadedVertex& b,
-                       const ShadedVertex& c) {
-        SmallTriangle t;
-        t.left = g.left[lane];
-        t.top = g.top[lane];
-        t.width = g.width[lane];
-        t.height = g.height[lane];
-        for (int k = 0; k < 3; ++k) {
-            t.e[k] = g.e[k][lane];
-            t.dx[k] = g.dx[k][lane];
-            t.dy[k] = g.dy[k][lane];
-            t.bias[k] = g.bias[k][lane];
+    void smallTriangle(const TriangleGroup& g, int lane, const ShadedVertex* const* v) {
+        SmallTriangle t = smallOf(g, lane);
+        const ScreenVertex screen[3] = {screenOf(*v[0]), screenOf(*v[1]), screenOf(*v[2])};
+        const int64_t area = g.area[lane];
+        drawGrouped(&t, 1, screen, &area);
+    }
+
+    // Lanes `lane` and `lane + 1` of a group, a pair: walked as one box where that takes
+    // fewer stamps than the two boxes apart.
+    void smallPair(const TriangleGroup& g, int lane, const ShadedVertex* const* v) {
+        SmallTriangle t[2] = {smallOf(g, lane), smallOf(g, lane + 1)};
+        const int left = std::min(t[0].left, t[1].left), top = std::min(t[0].top, t[1].top);
+        const int width = std::max(t[0].left + t[0].width, t[1].left + t[1].width) - left;
+        const int height = std::max(t[0].top + t[0].height, t[1].top + t[1].height) - top;
+        // A shared stamp picks each value from one of two triangles, so it costs more.
+        const bool share = rasterisePair_ && !pipe_.perTriangleLod && width <= kSmallTriangleSpan + 1 &&
+                           height <= kSmallTriangleSpan + 1 &&
+                           4 * stampCount(width, height) < 3 * (stampCount(t[0].width, t[0].height) +
+                                                                stampCount(t[1].width, t[1].height));
+        if (!share) {
+            smallTriangle(g, lane, v);
+            smallTriangle(g, lane + 1, v + 3);
+            return;
         }
+        for (SmallTriangle& s : t) {
+            for (int k = 0; k < 3; ++k) s.e[k] += (left - s.left) * s.dx[k] + (top - s.top) * s.dy[k];
+            s.left = left, s.top = top, s.width = width, s.height = height;
+        }
+        ScreenVertex screen[6];
+        for (int i = 0; i < 6; ++i) screen[i] = screenOf(*v[i]);
+        const int64_t area[2] = {g.area[lane], g.area[lane + 1]};
+        drawGrouped(t, 2, screen, area);
+    }
+
+    void drawGrouped(SmallTriangle* t, int count, const ScreenVertex* v, const int64_t* area) {
         triangleStart_ = batch_->count;
-        drawSmall(t, screenOf(a), screenOf(b), screenOf(c), g.area[lane]);
+        drawSmall(t, count, v, area);
         finishTriangle();
     }
 
@@ -164,6 +186,21 @@ public:
     }
 
 private:
+    static SmallTriangle smallOf(const TriangleGroup& g, int lane) {
+        SmallTriangle t;
+        t.left = g.left[lane];
+        t.top = g.top[lane];
+        t.width = g.width[lane];
+        t.height = g.height[lane];
+        for (int k = 0; k < 3; ++k) {
+            t.e[k] = g.e[k][lane];
+            t.dx[k] = g.dx[k][lane];
+            t.dy[k] = g.dy[k][lane];
+            t.bias[k] = g.bias[k][lane];
+        }
+        return t;
+    }
+
     static ScreenVertex screenOf(const ShadedVertex& v) { return {{v.fx, v.fy}, v.sz, v.q, v.attr}; }
 
     void resetBatch() {
@@ -487,29 +524,40 @@ private:
             const bool topLeft = t.dx[k] > 0 || (t.dx[k] == 0 && t.dy[k] > 0);
             t.bias[k] = topLeft ? -1 : 0;
         }
-        drawSmall(t, a, b, c, area);
+        const ScreenVertex screen[3] = {a, b, c};
+        drawSmall(&t, 1, screen, &area);
         return true;
     }
 
-    // A small triangle whose edges are set up: its fragments into the batch.
-    void drawSmall(SmallTriangle& t, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                   int64_t area) {
-        t.depthEarly = depthEarly_;
+    // One small triangle, or a pair on one box, whose edges are set up: their fragments into
+    // the batch. v holds three vertices per triangle.
+    void drawSmall(SmallTriangle* t, int count, const ScreenVertex* v, const int64_t* area) {
+        const bool depthEarly = depthEarly_;
         // Attributes are worked out here unless a later depth test would drop fragments.
-        t.interpolate = !pipe_.depthTest || depthEarly_;
-        if (batch_->count > 0 && (batch_->depthTested != t.depthEarly || batch_->interpolated != t.interpolate)) {
+        const bool interpolate = !pipe_.depthTest || depthEarly_;
+        if (batch_->count > 0 && (batch_->depthTested != depthEarly || batch_->interpolated != interpolate)) {
             flush();
         }
-        if (batch_->count + t.width * t.height > kBatchSize || batch_->triangles == kBatchTriangles) flush();
+        if (batch_->count + t[0].width * t[0].height > kBatchSize || batch_->triangles + count > kBatchTriangles) {
+            flush();
+        }
         const int before = batch_->count;
-        t.slot = addPlanes(a, b, c, area);
-        rasteriseSmall_(context_, *batch_, t);
+        for (int i = 0; i < count; ++i) {
+            t[i].depthEarly = depthEarly;
+            t[i].interpolate = interpolate;
+            t[i].slot = addPlanes(v[3 * i], v[3 * i + 1], v[3 * i + 2], area[i]);
+        }
+        if (count == 2) {
+            rasterisePair_(context_, *batch_, t);
+        } else {
+            rasteriseSmall_(context_, *batch_, t[0]);
+        }
         if (batch_->count == before) {
-            --batch_->triangles;  // nothing visible: its planes are not needed
+            batch_->triangles -= count;  // nothing visible: their planes are not needed
         } else {
             batch_->contiguous = false;
-            batch_->depthTested = t.depthEarly;
-            batch_->interpolated = t.interpolate;
+            batch_->depthTested = depthEarly;
+            batch_->interpolated = interpolate;
         }
     }
 
@@ -628,6 +676,7 @@ private:
     ShadeBatchFn shade_;
     AffineSpanFn affineSpan_;
     RasteriseSmallFn rasteriseSmall_;
+    RasterisePairFn rasterisePair_;
     bool depthEarly_ = false;
     std::unique_ptr<FragmentBatch>& batch_;
     std::vector<ShadedVertex>& clipPool_;
@@ -669,16 +718,17 @@ struct KernelSet {
     RasteriseSmallFn rasteriseSmall;
     AffineSpanFn (*affineSpanFor)(const PipelineConfig&);
     SetupGroupFn setupGroup;
+    RasterisePairFn rasterisePair;
 };
 
 const KernelSet& kernelSet() {
     static const KernelSet sets[3] = {
         {kernels_base::shadeBatchFor, kernels_base::shadeVertices, kernels_base::rasteriseSmall,
-         kernels_base::affineSpanFor, nullptr},
+         kernels_base::affineSpanFor, nullptr, nullptr},
         {kernels_avx2::shadeBatchFor, kernels_avx2::shadeVertices, kernels_avx2::rasteriseSmall,
-         kernels_avx2::affineSpanFor, nullptr},
+         kernels_avx2::affineSpanFor, nullptr, nullptr},
         {kernels_avx512::shadeBatchFor, kernels_avx512::shadeVertices, kernels_avx512::rasteriseSmall,
-         kernels_avx512::affineSpanFor, kernels_avx512::setupGroup},
+         kernels_avx512::affineSpanFor, kernels_avx512::setupGroup, kernels_avx512::rasterisePair},
     };
     return sets[kernelLevel()];
 }
@@ -688,6 +738,7 @@ const KernelSet& kernelSet() {
 AffineSpanFn affineSpanFunction(const PipelineConfig& pipe) { return kernelSet().affineSpanFor(pipe); }
 RasteriseSmallFn rasteriseSmallFunction() { return kernelSet().rasteriseSmall; }
 SetupGroupFn setupGroupFunction() { return kernelSet().setupGroup; }
+RasterisePairFn rasterisePairFunction() { return kernelSet().rasterisePair; }
 ShadeVerticesFn shadeVerticesFunction() { return kernelSet().shadeVertices; }
 ShadeBatchFn shadeBatchFunction(const PipelineConfig& pipe) { return kernelSet().shadeBatchFor(pipe); }
 
@@ -734,15 +785,21 @@ void drawIndexedGroups(Rasterizer& rasterizer, const VertexStream& stream, UINT 
             for (int c = 0; c < 3; ++c) g.vertex[c][lane] = idx[c] - offset;
         }
         setup(settings, g);
+        auto vertices = [&](int lane, const ShadedVertex** v) {
+            for (int c = 0; c < 3; ++c) v[c] = &stream.shaded[g.vertex[c][lane]];
+        };
         for (uint32_t lanes = g.drawn; lanes; lanes &= lanes - 1) {
             const int lane = std::countr_zero(lanes);
-            const ShadedVertex& a = stream.shaded[g.vertex[0][lane]];
-            const ShadedVertex& b = stream.shaded[g.vertex[1][lane]];
-            const ShadedVertex& c = stream.shaded[g.vertex[2][lane]];
-            if (g.small >> lane & 1) {
-                rasterizer.smallTriangle(g, lane, a, b, c);
+            const ShadedVertex* v[6];
+            vertices(lane, v);
+            if (g.pairs >> lane & 1) {
+                vertices(lane + 1, v + 3);
+                rasterizer.smallPair(g, lane, v);
+                lanes &= ~(2u << lane);
+            } else if (g.small >> lane & 1) {
+                rasterizer.smallTriangle(g, lane, v);
             } else {
-                rasterizer.triangle(&a, &b, &c, false);
+                rasterizer.triangle(v[0], v[1], v[2], false);
             }
         }
     }

@@ -250,6 +250,12 @@ struct SmallTriangle {
     bool run = false;   // one row whose centres are all inside: no edges to test
 };
 constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, taken this way
+// The vector kernels walk a box in stamps of sixteen centres: rows of 4, 8 or 16.
+inline int stampAcross(int width) { return width <= 4 ? 4 : width <= 8 ? 8 : 16; }
+inline int stampCount(int width, int height) {
+    const int across = stampAcross(width), down = 16 / across;
+    return (width + across - 1) / across * ((height + down - 1) / down);
+}
 // Its bounding box, at most one pixel centre wider each way, fits in one batch.
 static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize);
 
@@ -263,6 +269,8 @@ struct TriangleGroup {
     uint32_t vertex[3][kGroupSize];    // their vertices, as positions in the shaded array
     uint32_t drawn;                    // out: lanes with something to draw
     uint32_t small;                    // out: of those, the ones set up here
+    uint32_t pairs;                    // out: small lanes that may share stamps with the next
+                                       // lane, which is small too: they cover no centre twice
     int32_t area[kGroupSize];          // twice the signed area, in 1/256 pixel squared
     int32_t left[kGroupSize], top[kGroupSize], width[kGroupSize], height[kGroupSize];
     int32_t e[3][kGroupSize], dx[3][kGroupSize], dy[3][kGroupSize], bias[3][kGroupSize];
@@ -280,6 +288,11 @@ SetupGroupFn setupGroupFunction();  // null where no vector build has it
 // Appends the triangle's fragments to the batch, which has room for width * height more.
 using RasteriseSmallFn = void (*)(const PixelContext&, FragmentBatch&, const SmallTriangle&);
 RasteriseSmallFn rasteriseSmallFunction();
+
+// The same for two triangles of a group's pair, set up on one box that both lie in: their
+// fragments as the two one after the other would give them, in a different order.
+using RasterisePairFn = void (*)(const PixelContext&, FragmentBatch&, const SmallTriangle* pair);
+RasterisePairFn rasterisePairFunction();  // null where no vector build has it
 
 namespace kernels_base {
 void shadeBatch(const PixelContext& context, FragmentBatch& batch);
@@ -304,6 +317,7 @@ UINT shadeVertices(const VertexBatch& batch, ShadedVertex* out);
 void rasteriseSmall(const PixelContext& context, FragmentBatch& batch, const SmallTriangle& triangle);
 AffineSpanFn affineSpanFor(const PipelineConfig& pipe);
 void setupGroup(const GroupSettings& settings, TriangleGroup& group);
+void rasterisePair(const PixelContext& context, FragmentBatch& batch, const SmallTriangle* pair);
 bool available();
 }
 
