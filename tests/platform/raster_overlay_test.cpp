@@ -3,6 +3,7 @@
 #include <array>
 #include <tuple>
 #include <cmath>
+#include <cstring>
 
 #include "d3d8_test_util.h"
 #include "raster_golden.h"
@@ -345,35 +346,57 @@ TEST_F(RasterOverlay, StageOperationsAndArguments) {
 }
 
 // Overlay rectangles take a fused loop, with its shortcuts (nothing drawn at alpha 0, no
-// blending for opaque pictures or solid texels at alpha 255); the general pipeline must give
-// the same pixels. A black specular colour added to the result changes nothing but keeps the
-// fused loop out.
+// blending for opaque pictures or solid texels at alpha 255, stage 0 read ready-made from the
+// texture's squared texels where it is drawn at its own size); the general pipeline must give
+// the same pixels, also once the texture has been written again. A black specular colour
+// added to the result changes nothing but keeps the fused loop out.
 TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
-    // A wholly clear and a wholly solid row, as fades and pictures have; then columns of clear
-    // and of solid texels, as glyphs have, then mixed alphas.
-    std::vector<uint32_t> texels(13 * 7);
-    for (size_t i = 0; i < texels.size(); ++i) {
-        const uint32_t mixed = static_cast<uint32_t>(i * 0x9E3779B9u) | 0x10000000u, column = i % 13;
-        texels[i] = i < 13 ? mixed & 0xFFFFFF : i < 26 ? mixed | 0xFF000000u
-                  : column < 4 ? mixed & 0xFFFFFF : column < 8 ? mixed | 0xFF000000u : mixed;
-    }
+    // A wholly clear and a wholly solid row, as fades and pictures have; then runs of clear
+    // and of solid texels a vector long, as glyphs have, then mixed alphas.
+    constexpr int kWidth = 48, kHeight = 7;
+    auto pattern = [](uint32_t seed) {
+        std::vector<uint32_t> texels(kWidth * kHeight);
+        for (size_t i = 0; i < texels.size(); ++i) {
+            const uint32_t mixed = static_cast<uint32_t>(i * seed) | 0x10000000u, column = i % kWidth;
+            texels[i] = i < kWidth ? mixed & 0xFFFFFF : i < 2 * kWidth ? mixed | 0xFF000000u
+                      : column < 16 ? mixed & 0xFFFFFF : column < 32 ? mixed | 0xFF000000u : mixed;
+        }
+        return texels;
+    };
     showQuadState();
     for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
-        device->SetTexture(0, makeTexture(13, 7, texels, format));
+        IDirect3DTexture8* texture = makeTexture(kWidth, kHeight, pattern(0x9E3779B9u), format);
+        device->SetTexture(0, texture);
+        auto fill = [&](uint32_t seed) {
+            const std::vector<uint32_t> texels = pattern(seed);
+            D3DLOCKED_RECT locked;
+            ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+            for (int y = 0; y < kHeight; ++y) std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * kWidth], kWidth * 4);
+            texture->UnlockRect(0);
+        };
         for (const DWORD alpha : {0x00u, 0xB0u, 0xFFu}) {
-            SCOPED_TRACE(testing::Message() << "format " << format << ", alpha " << alpha);
             const DWORD colour = (alpha << 24) | 0xFFFFFF;
             auto render = [&] {
                 device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF305070, 1.0f, 0);
                 drawQuad(3, 5, 211, 97, colour);
+                drawQuad(250, 200, 250 + kWidth, 200 + kHeight, colour);  // at its own size
                 drawTriangles(D3DPT_TRIANGLEFAN, {{300.25f, 20.5f, 1, colour, -0.5f, -0.25f}, {420.75f, 60.125f, 1, colour, 2.5f, -0.25f},
                                                   {380.5f, 180.0f, 1, colour, 2.5f, 1.75f}, {260.0f, 140.375f, 1, colour, -0.5f, 1.75f}}, 2);
                 return backBufferPixels();
             };
-            device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
-            const auto fused = render();
-            device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
-            EXPECT_EQ(fused, render());
+            auto expectFusedAsGeneral = [&] {
+                device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
+                const auto fused = render();
+                device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+                EXPECT_EQ(fused, render());
+                return fused;
+            };
+            SCOPED_TRACE(testing::Message() << "format " << format << ", alpha " << alpha);
+            fill(0x9E3779B9u);
+            const auto before = expectFusedAsGeneral();
+            fill(0x85EBCA6Bu);
+            const auto after = expectFusedAsGeneral();
+            EXPECT_EQ(before == after, alpha == 0);
         }
     }
 }

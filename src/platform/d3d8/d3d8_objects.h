@@ -182,7 +182,10 @@ private:
     struct Shadow {
         std::vector<uint32_t> texels;
         uint32_t version = 0;
+        std::vector<uint32_t> squared;  // level 0 only
+        uint32_t squaredVersion = 0;
     };
+    void keepSquared(const SurfaceImpl& level, raster::LevelView& view);
     std::vector<Shadow> shadows_;
 };
 

@@ -219,6 +219,7 @@ void TextureImpl::viewForSampling(raster::TextureView& view) {
             out.texels = reinterpret_cast<const uint32_t*>(level.bits());
             out.pitch = level.pitch() / 4;
             out.orMask = format_ == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+            if (i == 0) keepSquared(level, out);
             continue;
         }
         Shadow& shadow = shadows_[i];
@@ -231,7 +232,19 @@ void TextureImpl::viewForSampling(raster::TextureView& view) {
         out.texels = shadow.texels.data();
         out.pitch = level.width();
         out.orMask = 0;
+        if (i == 0) keepSquared(level, out);
     }
+}
+
+void TextureImpl::keepSquared(const SurfaceImpl& level, raster::LevelView& view) {
+    Shadow& shadow = shadows_[0];
+    if (shadow.squaredVersion != level.version()) {
+        const size_t count = static_cast<size_t>(view.pitch) * view.height;
+        shadow.squared.resize(count);
+        raster::squareTexels(view.texels, view.orMask, shadow.squared.data(), count);
+        shadow.squaredVersion = level.version();
+    }
+    view.squared = shadow.squared.data();
 }
 
 // ---- buffers ----------------------------------------------------------------------

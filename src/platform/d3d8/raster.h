@@ -34,7 +34,13 @@ struct LevelView {
     int height = 0;
     int pitch = 0;  // in texels
     uint32_t orMask = 0;
+    // Level 0 only, where the texture keeps it: squareTexels of the texels, same pitch.
+    const uint32_t* squared = nullptr;
 };
+
+// What MODULATE of a texture by itself gives at each texel, alpha kept: the overlay's stage 0.
+// Worked out once per texture content, it spares the fused loops the products.
+void squareTexels(const uint32_t* texels, uint32_t orMask, uint32_t* out, size_t count);
 
 struct TextureView {
     int levelCount = 0;  // 0: no texture bound

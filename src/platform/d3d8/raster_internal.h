@@ -9,6 +9,9 @@
 
 namespace raster {
 
+// round(v / 255) for v < 65663: shifts and adds, cheap in any vector width.
+inline uint32_t div255(uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8; }
+
 struct FvfLayout {
     bool valid = false;
     bool pretransformed = false;  // XYZRHW

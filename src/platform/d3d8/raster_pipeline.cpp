@@ -6,6 +6,15 @@
 #include "raster_internal.h"
 
 namespace raster {
+
+void squareTexels(const uint32_t* texels, uint32_t orMask, uint32_t* out, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t t = texels[i] | orMask;
+        const uint32_t r = (t >> 16) & 0xFF, g = (t >> 8) & 0xFF, b = t & 0xFF;
+        out[i] = (t & 0xFF000000u) | div255(r * r) << 16 | div255(g * g) << 8 | div255(b * b);
+    }
+}
+
 namespace {
 
 bool isSupportedOp(DWORD op) {
