@@ -58,7 +58,9 @@ DecodedImage decodeOrFail(Bytes&&) = delete; // the image may point into the byt
 constexpr HRESULT invalidData = static_cast<HRESULT>(0x88760B59);
 
 // A little-endian field, as BMP headers store them.
-inline void putLe32(Bytes& out, uint32_t v) { out.insert(out.end(), {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}); }
+inline void putLe32(Bytes& out, uint32_t v) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(BYTE(v >> shift));
+}
 
 // A TGA header's fields; the ID field is filled with letters.
 struct TgaLayout {

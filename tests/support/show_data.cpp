@@ -34,7 +34,8 @@ struct GeneratedData {
         const fs::path target = parent / ("process-" + std::to_string(getpid()));
         fs::remove_all(target);
         fs::create_directories(target);
-        const std::string command = "\"" + generator.string() + "\" \"" + (target / "data").string() + "\" > /dev/null";
+        std::string command = "\"";
+        command.append(generator.string()).append("\" \"").append((target / "data").string()).append("\" > /dev/null");
         if (!fs::exists(generator) || std::system(command.c_str()) != 0) {
             whyMissing = "no data set: " + command + " failed";
             fs::remove_all(target);

@@ -76,7 +76,7 @@ TEST_F(MakedataSet, EveryPictureIsReadByImageMagickInItsFormatAndSize)
     std::map<std::string, std::array<int, 2>> expected;
     for (const DataFile& f : dataSetFiles()) {
         if (f.kind != FileKind::Model) {
-            command += " " + quoted((directory_ / f.name).string());
+            command.append(" ").append(quoted((directory_ / f.name).string()));
             expected[f.name] = {f.width, f.height};
         }
     }
