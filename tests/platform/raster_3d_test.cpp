@@ -346,7 +346,9 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
 // Two overlapping grids a few pixels to the cell, jittered enough that some cells fold over.
 TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
     uint32_t seed = 11;
-    auto next = [&](float lo, float hi) { return lo + (hi - lo) * static_cast<float>((nextRandom(seed) >> 8) & 0xFFFF) / 65535.0f; };
+    auto next = [&](float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>((nextRandom(seed) >> 8) & 0xFFFF) / 65535.0f;
+    };
     constexpr int kColumns = 90, kRows = 70;
     std::vector<OverlayVertex> stored;
     std::vector<uint32_t> indices;
@@ -363,7 +365,8 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
         auto at = [&](int i, int j) { return first + static_cast<uint32_t>(j * (kColumns + 1) + i); };
         for (int j = 0; j < kRows; ++j) {
             for (int i = 0; i < kColumns; ++i) {
-                indices.insert(indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+                indices.insert(indices.end(),
+                               {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)});
             }
         }
     }
@@ -371,7 +374,9 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
     for (const uint32_t i : indices) plain.push_back(stored[i]);
     const UINT count = static_cast<UINT>(indices.size() / 3);
     std::vector<uint32_t> texels(16 * 16);
-    for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 0x11u) << 24 | static_cast<uint32_t>(i * 0x010307u);
+    for (size_t i = 0; i < texels.size(); ++i) {
+        texels[i] = static_cast<uint32_t>(i * 0x11u) << 24 | static_cast<uint32_t>(i * 0x010307u);
+    }
     device->SetTexture(0, makeTexture(16, 16, texels));
     setProjection(perspective(1.3f, 640.0f / 480.0f, 0.5f, 20.0f));
     device->SetVertexShader(kOverlayFvf);

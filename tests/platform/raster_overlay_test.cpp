@@ -371,7 +371,9 @@ TEST_F(RasterOverlay, FusedRectangleLoopMatchesTheGeneralPipeline) {
             const std::vector<uint32_t> texels = pattern(seed);
             D3DLOCKED_RECT locked;
             ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-            for (int y = 0; y < kHeight; ++y) std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * kWidth], kWidth * 4);
+            for (int y = 0; y < kHeight; ++y) {
+                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * kWidth], kWidth * 4);
+            }
             texture->UnlockRect(0);
         };
         for (const DWORD alpha : {0x00u, 0xB0u, 0xFFu}) {

@@ -75,7 +75,8 @@ public:
     Rasterizer(const PixelContext& context, const ViewportTransform& viewport, ShadeBatchFn shade,
                AffineSpanFn affineSpan)
         : context_(context), pipe_(*context.pipe), viewport_(viewport), shade_(shade), affineSpan_(affineSpan),
-          rasteriseSmall_(rasteriseSmallFunction()), rasterisePair_(rasterisePairFunction()), batch_(storage().batch), clipPool_(storage().clipPool) {
+          rasteriseSmall_(rasteriseSmallFunction()), rasterisePair_(rasterisePairFunction()),
+          batch_(storage().batch), clipPool_(storage().clipPool) {
         if (pipe_.pixelsInOrder) {
             const size_t pixels = static_cast<size_t>(context.target.pitch) * context.target.height;
             if (storage().stamps.size() < pixels) storage().stamps.assign(pixels, 0);
@@ -141,6 +142,7 @@ public:
         drawGrouped(t, 2, screen, area);
     }
 
+    // A group's triangle or pair, kept in pixel order with what the batch already holds.
     void drawGrouped(SmallTriangle* t, int count, const ScreenVertex* v, const int64_t* area) {
         triangleStart_ = batch_->count;
         drawSmall(t, count, v, area);
