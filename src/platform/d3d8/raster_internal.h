@@ -256,8 +256,8 @@ constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, tak
 // The vector kernels walk a box in stamps of sixteen centres: rows of 4, 8 or 16.
 inline int stampAcross(int width) { return width <= 4 ? 4 : width <= 8 ? 8 : 16; }
 inline int stampCount(int width, int height) {
-    const int across = stampAcross(width), down = 16 / across;
-    return (width + across - 1) / across * ((height + down - 1) / down);
+    const int acrossShift = width <= 4 ? 2 : width <= 8 ? 3 : 4, downShift = 4 - acrossShift;
+    return ((width + (1 << acrossShift) - 1) >> acrossShift) * ((height + (1 << downShift) - 1) >> downShift);
 }
 // Its bounding box, at most one pixel centre wider each way, fits in one batch.
 static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize);
