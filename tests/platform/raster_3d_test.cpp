@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 #include <string>
 
 #include "d3d8_test_util.h"
@@ -370,9 +371,25 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
             }
         }
     }
+    // Neighbours that only look like pairs, and overlap: the second runs the first's edge
+    // the same way; the fourth runs the third's back, but higher, sharing only its x.
+    for (int k = 0; k < 300; ++k) {
+        const float x = next(-1.5f, 1.4f), y = next(-1.1f, 1.0f), z = next(2.8f, 2.9f);
+        const float corners[4][3][2] = {
+            {{0, 0}, {4, 0}, {2, 4}}, {{0, 0}, {4, 0}, {3, 4.5f}}, {{0, 0}, {4, 0}, {2, 4}}, {{4, 3}, {0, 3}, {2, 0}}};
+        for (const auto& triangle : corners) {
+            for (const auto& c : triangle) {
+                indices.push_back(static_cast<uint32_t>(stored.size()));
+                stored.push_back({x + 0.018f * c[0], y + 0.018f * c[1], z, static_cast<DWORD>(nextRandom(seed)), 0.97f, 0.97f});
+            }
+        }
+    }
     std::vector<OverlayVertex> plain;
     for (const uint32_t i : indices) plain.push_back(stored[i]);
     const UINT count = static_cast<UINT>(indices.size() / 3);
+    // Every triangle with vertices of its own, as a mesh of flat facets has them.
+    std::vector<uint32_t> ownVertices(plain.size());
+    std::iota(ownVertices.begin(), ownVertices.end(), 0u);
     std::vector<uint32_t> texels(16 * 16);
     for (size_t i = 0; i < texels.size(); ++i) {
         texels[i] = static_cast<uint32_t>(i * 0x11u) << 24 | static_cast<uint32_t>(i * 0x010307u);
@@ -382,12 +399,16 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
     device->SetVertexShader(kOverlayFvf);
     renderStates({{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL}, {D3DRS_ALPHAREF, 0x60}, {D3DRS_SRCBLEND, D3DBLEND_ONE},
                   {D3DRS_DESTBLEND, D3DBLEND_ONE}});
-    auto render = [&](bool indexed) {
+    enum Draw { Plain, Indexed, IndexedOwnVertices };
+    auto render = [&](Draw draw) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
         device->BeginScene();
-        if (indexed) {
+        if (draw == Indexed) {
             device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(stored.size()), count, indices.data(),
                                            D3DFMT_INDEX32, stored.data(), sizeof(OverlayVertex));
+        } else if (draw == IndexedOwnVertices) {
+            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(plain.size()), count,
+                                           ownVertices.data(), D3DFMT_INDEX32, plain.data(), sizeof(OverlayVertex));
         } else {
             device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, plain.data(), sizeof(OverlayVertex));
         }
@@ -400,9 +421,10 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
             SCOPED_TRACE(testing::Message() << "cull " << cull << ", pixels " << pixels);
             renderStates({{D3DRS_CULLMODE, cull}, {D3DRS_ZENABLE, pixels != Blended},
                           {D3DRS_ALPHATESTENABLE, pixels == DepthLate}, {D3DRS_ALPHABLENDENABLE, pixels == Blended}});
-            const auto expected = render(false);
+            const auto expected = render(Plain);
             EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
-            EXPECT_TRUE(render(true) == expected);
+            EXPECT_TRUE(render(Indexed) == expected);
+            EXPECT_TRUE(render(IndexedOwnVertices) == expected);
         }
     }
 }
