@@ -111,8 +111,7 @@ public:
     void smallTriangle(const TriangleGroup& g, int lane, const ShadedVertex* const* v) {
         SmallTriangle t = smallOf(g, lane);
         const ScreenVertex screen[3] = {screenOf(*v[0]), screenOf(*v[1]), screenOf(*v[2])};
-        const int64_t area = g.area[lane];
-        drawGrouped(&t, 1, screen, &area);
+        drawGrouped(&t, 1, screen, &g.planeScale[lane]);
     }
 
     // Lanes `lane` and `lane + 1` of a group, a pair: walked as one box where that takes
@@ -138,14 +137,13 @@ public:
         }
         ScreenVertex screen[6];
         for (int i = 0; i < 6; ++i) screen[i] = screenOf(*v[i]);
-        const int64_t area[2] = {g.area[lane], g.area[lane + 1]};
-        drawGrouped(t, 2, screen, area);
+        drawGrouped(t, 2, screen, &g.planeScale[lane]);
     }
 
     // A group's triangle or pair, kept in pixel order with what the batch already holds.
-    void drawGrouped(SmallTriangle* t, int count, const ScreenVertex* v, const int64_t* area) {
+    void drawGrouped(SmallTriangle* t, int count, const ScreenVertex* v, const float* scale) {
         triangleStart_ = batch_->count;
-        drawSmall(t, count, v, area);
+        drawSmall(t, count, v, scale);
         finishTriangle();
     }
 
@@ -367,12 +365,13 @@ private:
         nextStamp();
     }
 
-    int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area) {
+    // scale is planeScale of the triangle's area.
+    int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, float scale) {
         if (batch_->triangles == kBatchTriangles) flush();
         TrianglePlanes& p = batch_->planes[batch_->triangles];
         const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
         const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
-        const float inv = 65536.0f / static_cast<float>(area);
+        const float inv = scale;
         auto plane = [&](float f0, float f1, float f2, float& dx, float& dy) {
             dx = ((f1 - f0) * y2 - (f2 - f0) * y1) * inv;
             dy = ((f2 - f0) * x1 - (f1 - f0) * x2) * inv;
@@ -496,7 +495,7 @@ private:
         if (pipe_.pixelsInOrder) flush();
         int slot = -1;
         scanRows(a, b, c, [&](int y, int x0, int x1) {
-            if (slot < 0) slot = addPlanes(a, b, c, area);
+            if (slot < 0) slot = addPlanes(a, b, c, planeScale(area));
             span(y, x0, x1, slot);
         });
     }
@@ -527,13 +526,14 @@ private:
             t.bias[k] = topLeft ? -1 : 0;
         }
         const ScreenVertex screen[3] = {a, b, c};
-        drawSmall(&t, 1, screen, &area);
+        const float scale = planeScale(area);
+        drawSmall(&t, 1, screen, &scale);
         return true;
     }
 
     // One small triangle, or a pair on one box, whose edges are set up: their fragments into
     // the batch. v holds three vertices per triangle.
-    void drawSmall(SmallTriangle* t, int count, const ScreenVertex* v, const int64_t* area) {
+    void drawSmall(SmallTriangle* t, int count, const ScreenVertex* v, const float* scale) {
         const bool depthEarly = depthEarly_;
         // Attributes are worked out here unless a later depth test would drop fragments.
         const bool interpolate = !pipe_.depthTest || depthEarly_;
@@ -547,7 +547,7 @@ private:
         for (int i = 0; i < count; ++i) {
             t[i].depthEarly = depthEarly;
             t[i].interpolate = interpolate;
-            t[i].slot = addPlanes(v[3 * i], v[3 * i + 1], v[3 * i + 2], area[i]);
+            t[i].slot = addPlanes(v[3 * i], v[3 * i + 1], v[3 * i + 2], scale[i]);
         }
         if (count == 2) {
             rasterisePair_(context_, *batch_, t);
@@ -579,7 +579,7 @@ private:
         }
         int slot = -1;
         scanRows(a, b, c, [&](int y, int x0, int x1) {
-            if (slot < 0) slot = addPlanes(a, b, c, area);
+            if (slot < 0) slot = addPlanes(a, b, c, planeScale(area));
             while (x0 < x1) {
                 if (batch_->count == kBatchSize) slot = flushMidTriangle(slot);
                 run.left = x0;
@@ -603,7 +603,7 @@ private:
         const float su = static_cast<float>(lv.width) * 256.0f, sv = static_cast<float>(lv.height) * 256.0f;
         const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
         const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
-        const float inv = 65536.0f / static_cast<float>(area);
+        const float inv = planeScale(area);
         AffineTriangle t;
         t.x0 = a.f[0] * (1.0f / 256.0f);
         t.y0 = a.f[1] * (1.0f / 256.0f);

@@ -259,6 +259,10 @@ inline int stampCount(int width, int height) {
     const int acrossShift = width <= 4 ? 2 : width <= 8 ? 3 : 4, downShift = 4 - acrossShift;
     return ((width + (1 << acrossShift) - 1) >> acrossShift) * ((height + (1 << downShift) - 1) >> downShift);
 }
+// What the plane set-up multiplies its cross products by: 1 / area in pixels squared, for
+// twice the signed area in 1/256 pixel squared. One division, the same in every path.
+inline float planeScale(int64_t area) { return 65536.0f / static_cast<float>(area); }
+
 // Its bounding box, at most one pixel centre wider each way, fits in one batch.
 static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize);
 
@@ -274,7 +278,7 @@ struct TriangleGroup {
     uint32_t small;                    // out: of those, the ones set up here
     uint32_t pairs;                    // out: small lanes that may share stamps with the next
                                        // lane, which is small too: they cover no centre twice
-    int32_t area[kGroupSize];          // twice the signed area, in 1/256 pixel squared
+    float planeScale[kGroupSize];      // planeScale of the triangles' areas
     int32_t left[kGroupSize], top[kGroupSize], width[kGroupSize], height[kGroupSize];
     int32_t e[3][kGroupSize], dx[3][kGroupSize], dy[3][kGroupSize], bias[3][kGroupSize];
 };
