@@ -102,9 +102,9 @@ public:
         }
     }
 
-    GroupSettings groupSettings(const ShadedVertex* shaded, uint32_t count) const {
-        return {shaded, count, pipe_.cullMode, affineSpan_ != nullptr,
-                viewport_.left, viewport_.top, viewport_.right, viewport_.bottom};
+    GroupSettings groupSettings(const ShadedVertex* shaded, uint32_t count, bool indices32, uint32_t indexOffset) const {
+        return {shaded, count, pipe_.cullMode, affineSpan_ != nullptr, viewport_.left, viewport_.top,
+                viewport_.right, viewport_.bottom, indices32, indexOffset};
     }
 
     // Lane `lane` of a group set up as small: as drawScreen would draw it.
@@ -771,21 +771,18 @@ void readTriangle(const IndexInput& indices, UINT start, UINT i, UINT idx[3]) {
     }
 }
 
-// An indexed list sixteen triangles at a time: culling and small triangles' set-up in
-// vector registers, then each triangle drawn in order. offset is the index value of
+// An indexed list sixteen triangles at a time: indices, culling and small triangles' set-up
+// in vector registers, then each triangle drawn in order. offset is the index value of
 // shaded[0].
 void drawIndexedGroups(Rasterizer& rasterizer, const VertexStream& stream, UINT offset, UINT primCount,
                        SetupGroupFn setup) {
-    const GroupSettings settings = rasterizer.groupSettings(stream.shaded, stream.count);
-    TriangleGroup g{};
+    const IndexInput& indices = stream.indices;
+    const GroupSettings settings = rasterizer.groupSettings(stream.shaded, stream.count, indices.is32, offset);
+    const size_t indexSize = indices.is32 ? 4 : 2;
+    TriangleGroup g;
     for (UINT first = 0; first < primCount; first += kGroupSize) {
         g.size = static_cast<int>(std::min<UINT>(kGroupSize, primCount - first));
-        for (int lane = 0; lane < g.size; ++lane) {
-            UINT idx[3];
-            readTriangle(stream.indices, stream.start, first + lane, idx);
-            // Out of range wraps to at least count, which the set-up refuses.
-            for (int c = 0; c < 3; ++c) g.vertex[c][lane] = idx[c] - offset;
-        }
+        g.indices = indices.data + (static_cast<size_t>(stream.start) + 3 * static_cast<size_t>(first)) * indexSize;
         setup(settings, g);
         auto vertices = [&](int lane, const ShadedVertex** v) {
             for (int c = 0; c < 3; ++c) v[c] = &stream.shaded[g.vertex[c][lane]];

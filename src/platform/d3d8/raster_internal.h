@@ -273,7 +273,8 @@ static_assert((kSmallTriangleSpan + 1) * (kSmallTriangleSpan + 1) <= kBatchSize)
 constexpr int kGroupSize = 16;
 struct TriangleGroup {
     int size;                          // triangles in the group
-    uint32_t vertex[3][kGroupSize];    // their vertices, as positions in the shaded array
+    const uint8_t* indices;            // the first triangle's three indices, 16 or 32 bits each
+    uint32_t vertex[3][kGroupSize];    // out: their vertices, as positions in the shaded array
     uint32_t drawn;                    // out: lanes with something to draw
     uint32_t small;                    // out: of those, the ones set up here
     uint32_t pairs;                    // out: small lanes that may share stamps with the next
@@ -288,6 +289,8 @@ struct GroupSettings {
     DWORD cullMode;
     bool affine;          // triangles with one w at every vertex take the affine span
     int left, top, right, bottom;  // the viewport's pixel rectangle
+    bool indices32;       // the index width
+    uint32_t indexOffset;  // the index value of shaded[0]
 };
 using SetupGroupFn = void (*)(const GroupSettings&, TriangleGroup&);
 SetupGroupFn setupGroupFunction();  // null where no vector build has it
