@@ -51,7 +51,8 @@ HRESULT DeviceImpl::drawCommon(D3DPRIMITIVETYPE type, const raster::VertexInput&
         depth.values = reinterpret_cast<uint16_t*>(depthBuffer_->bits());
         depth.pitch = depthBuffer_->pitch() / 2;
     }
-    raster::drawPrimitives(state_, target, depth, type, vertices, indices, start, primCount);
+    raster::drawPrimitives(state_, target, depth, type, vertices, indices, start, primCount,
+                           d3d8host::deviceConfig().shareRows);
     backBuffer_->touch();
     return D3D_OK;
 }

@@ -88,9 +88,10 @@ UINT vertexSizeOfFvf(DWORD fvf);
 bool isDrawableFvf(DWORD fvf);
 
 // Draws primCount primitives starting at index (or vertex) start. Triangles only; points
-// and lines draw nothing.
+// and lines draw nothing. With shareRows a large draw splits its rows with a second thread,
+// for the same pixels.
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
                     D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
-                    UINT primCount);
+                    UINT primCount, bool shareRows = false);
 
 }  // namespace raster
