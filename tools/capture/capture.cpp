@@ -128,7 +128,10 @@ bool CaptureSession::reserveOutput(std::string& message)
 
 void CaptureSession::run()
 {
-    result = runShowHeadless(timing, [this](const PresentedFrame& frame) { return onFrame(frame); });
+    // The encoder's threads take the second processor when there is a video to write: a
+    // worker waiting its turn there would hold up every large draw.
+    result = runShowHeadless(timing, [this](const PresentedFrame& frame) { return onFrame(frame); },
+                             options.nullOutput);
     progress.close();
 }
 

@@ -34,7 +34,7 @@ unsigned coresAvailable()
 
 // Back to a fresh headless process: the capture must not depend on what ran before it
 // in the same process, and the show's global record and random generator start clean.
-void prepareHeadlessShow(const FrameTiming& timing)
+void prepareHeadlessShow(const FrameTiming& timing, bool twoCores)
 {
     win32host::resetForTest();
     win32host::useVirtualClock(START_TICK_COUNT);
@@ -42,9 +42,8 @@ void prepareHeadlessShow(const FrameTiming& timing)
     basshost::useOfflineSink(static_cast<DWORD>(timing.sampleRate));
     d3d8host::resetForTest();
     d3d8host::setCallRecording(false);
-    // A second core shares the rows of large draws: the same frames, sooner.
     d3d8host::DeviceConfig config = d3d8host::deviceConfig();
-    config.shareRows = coresAvailable() > 1;
+    config.shareRows = twoCores && coresAvailable() > 1;
     d3d8host::setDeviceConfig(config);
     resetShowState();
     resetRandom();
@@ -101,9 +100,9 @@ struct DriverState {
 
 } // namespace
 
-ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame)
+ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame, bool twoCores)
 {
-    prepareHeadlessShow(timing);
+    prepareHeadlessShow(timing, twoCores);
     DriverState state{timing, onFrame, {}, {}};
     d3d8host::setPresentHook([&state](const d3d8host::FrameView& view) { state.present(view); });
     state.result.exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
