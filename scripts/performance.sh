@@ -19,9 +19,6 @@ build-release/tovira-bench --benchmark_format=console --benchmark_repetitions=3 
     --benchmark_report_aggregates_only=true 2>/dev/null | grep -E "_median|^Benchmark|^-" > "$work/bench.txt"
 cd "$work"
 render_s=$(best "$OLDPWD/build-release/tovira-capture" --null)
-# Without encoding the capture shares large draws with a second core where it may use one;
-# taskset gives it one.
-one_core_s=$(best taskset -c 0 "$OLDPWD/build-release/tovira-capture" --null)
 capture_s=$(seconds "$OLDPWD/build-release/tovira-capture" show.mp4)
 # Each scene's share, from runs that stop at the scenes' ends.
 previous=0
@@ -54,13 +51,8 @@ to a fifth from run to run, so rendering times are the best of three runs.
 | What | Time | Speed |
 |---|---|---|
 | Rendering all 7,320 frames at 60 per second, no encoding (\`tovira-capture --null\`) | ${render_s} s | $(ratio "$render_s")× real time |
-| The same on one core (\`taskset -c 0 tovira-capture --null\`) | ${one_core_s} s | $(ratio "$one_core_s")× real time |
 | Capturing the show to H.264/AAC MP4 (\`tovira-capture show.mp4\`) | ${capture_s} s | $(ratio "$capture_s")× real time |
 | Generating the data set (\`tovira-makedata\`) | ${makedata_s} s | |
-
-Without encoding the capture draws large draws (models, full-screen pictures) with two
-threads where the machine gives it two cores: the upper half of the frame on one, the
-lower on the other. With encoding the encoder's threads have the second core.
 
 By scene, rendering without encoding (each row the difference of two runs, so rough):
 

@@ -65,10 +65,6 @@ protected:
         d3d8host::resetForTest();
     }
     virtual void configure(d3d8host::DeviceConfig&) {}
-    void shareRows(bool on) {
-        config.shareRows = on;
-        d3d8host::setDeviceConfig(config);
-    }
 
     // The back buffer as 0xAARRGGBB rows of 640.
     std::vector<uint32_t> backBufferPixels() {

@@ -425,9 +425,6 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
             EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
             EXPECT_TRUE(render(Indexed) == expected);
             EXPECT_TRUE(render(IndexedOwnVertices) == expected);
-            shareRows(true);  // two threads, each drawing its half of the rows
-            EXPECT_TRUE(render(Indexed) == expected);
-            shareRows(false);
         }
     }
 }

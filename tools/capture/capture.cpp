@@ -128,10 +128,7 @@ bool CaptureSession::reserveOutput(std::string& message)
 
 void CaptureSession::run()
 {
-    // The encoder's threads take the second processor when there is a video to write: a
-    // worker waiting its turn there would hold up every large draw.
-    result = runShowHeadless(timing, [this](const PresentedFrame& frame) { return onFrame(frame); },
-                             options.nullOutput);
+    result = runShowHeadless(timing, [this](const PresentedFrame& frame) { return onFrame(frame); });
     progress.close();
 }
 

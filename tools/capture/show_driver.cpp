@@ -7,12 +7,7 @@
 #include <d3d8_host.h>
 #include <win32_host.h>
 
-#include <thread>
 #include <vector>
-
-#if defined(__linux__)
-#include <sched.h>
-#endif
 
 namespace {
 
@@ -20,21 +15,9 @@ namespace {
 // index shows the same picture in both.
 constexpr DWORD START_TICK_COUNT = 1000;
 
-// The processors this process may run on (taskset narrows them), not those the machine has:
-// two threads spinning on one processor would take turns.
-unsigned coresAvailable()
-{
-#if defined(__linux__)
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-#endif
-    return std::thread::hardware_concurrency();
-}
-
 // Back to a fresh headless process: the capture must not depend on what ran before it
 // in the same process, and the show's global record and random generator start clean.
-void prepareHeadlessShow(const FrameTiming& timing, bool twoCores)
+void prepareHeadlessShow(const FrameTiming& timing)
 {
     win32host::resetForTest();
     win32host::useVirtualClock(START_TICK_COUNT);
@@ -42,9 +25,6 @@ void prepareHeadlessShow(const FrameTiming& timing, bool twoCores)
     basshost::useOfflineSink(static_cast<DWORD>(timing.sampleRate));
     d3d8host::resetForTest();
     d3d8host::setCallRecording(false);
-    d3d8host::DeviceConfig config = d3d8host::deviceConfig();
-    config.shareRows = twoCores && coresAvailable() > 1;
-    d3d8host::setDeviceConfig(config);
     resetShowState();
     resetRandom();
 }
@@ -100,9 +80,9 @@ struct DriverState {
 
 } // namespace
 
-ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame, bool twoCores)
+ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame)
 {
-    prepareHeadlessShow(timing, twoCores);
+    prepareHeadlessShow(timing);
     DriverState state{timing, onFrame, {}, {}};
     d3d8host::setPresentHook([&state](const d3d8host::FrameView& view) { state.present(view); });
     state.result.exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);

@@ -28,11 +28,9 @@ struct ShowRunResult {
 
 // Called for each frame until it returns false; then the show is ended the way a
 // viewer ends it (Escape) and the frames it still draws are neither handed over nor
-// given music. `timing` decides the frame rate and the music's sample rate. With twoCores
-// large draws share their rows with a second thread where the process may use a second
-// processor: the same frames, sooner, when nothing else (an encoder) wants that processor.
+// given music. `timing` decides the frame rate and the music's sample rate.
 using FrameHandler = std::function<bool(const PresentedFrame&)>;
-ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame, bool twoCores = false);
+ShowRunResult runShowHeadless(const FrameTiming& timing, const FrameHandler& onFrame);
 
 // The sample rate the show opens its sound output with.
 constexpr int64_t SHOW_SAMPLE_RATE = 44100;

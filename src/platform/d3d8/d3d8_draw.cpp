@@ -51,8 +51,7 @@ HRESULT DeviceImpl::drawCommon(D3DPRIMITIVETYPE type, const raster::VertexInput&
         depth.values = reinterpret_cast<uint16_t*>(depthBuffer_->bits());
         depth.pitch = depthBuffer_->pitch() / 2;
     }
-    raster::drawPrimitives(state_, target, depth, type, vertices, indices, start, primCount,
-                           d3d8host::deviceConfig().shareRows);
+    raster::drawPrimitives(state_, target, depth, type, vertices, indices, start, primCount);
     backBuffer_->touch();
     return D3D_OK;
 }

@@ -39,10 +39,6 @@ struct DeviceConfig {
     // False: draws are validated and recorded but no pixel is drawn, for tests that follow
     // a whole show's timeline through its calls and need no image.
     bool drawPixels = true;
-
-    // True: large draws split their rows with a second thread (the same pixels, sooner, where
-    // the machine has a second core). Off by default, so that timings measure one core.
-    bool shareRows = false;
 };
 
 // Capabilities of a current card: any texture size up to 4096, mip-maps, no power-of-two

@@ -88,10 +88,9 @@ UINT vertexSizeOfFvf(DWORD fvf);
 bool isDrawableFvf(DWORD fvf);
 
 // Draws primCount primitives starting at index (or vertex) start. Triangles only; points
-// and lines draw nothing. With shareRows a large draw splits its rows with a second thread,
-// for the same pixels.
+// and lines draw nothing.
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
                     D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
-                    UINT primCount, bool shareRows = false);
+                    UINT primCount);
 
 }  // namespace raster

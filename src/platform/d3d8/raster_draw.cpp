@@ -12,15 +12,12 @@
 #pragma GCC optimize("no-math-errno")
 #endif
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "raster_internal.h"
@@ -863,178 +860,33 @@ void drawTriangles(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMIT
 
 }  // namespace
 
-namespace {
-
-// A second thread for the lower rows of a large draw. A draw takes microseconds and waking a
-// sleeping thread about as long, so between draws it spins, and sleeps once two milliseconds
-// pass without work (a frame being encoded, the end of the show), leaving the processor to
-// others.
-class RowWorker {
-public:
-    static RowWorker& instance() {
-        static RowWorker worker;
-        return worker;
-    }
-
-    // Runs job(arg) on the worker; wait() returns once it has finished.
-    void post(void (*job)(const void*), const void* arg) {
-        job_ = job;
-        arg_ = arg;
-        state_.store(Busy);
-        if (sleeping_.load()) state_.notify_one();
-    }
-
-    void wait() const {
-        while (state_.load(std::memory_order_acquire) == Busy) pause();
-    }
-
-    ~RowWorker() {
-        state_.store(Quit);
-        state_.notify_one();
-        thread_.join();
-    }
-
-private:
-    enum State { Idle, Busy, Quit };
-    static constexpr auto kSpinning = std::chrono::microseconds(2000);
-
-    RowWorker() : thread_([this] { run(); }) {}
-
-    static void pause() {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#else
-        std::this_thread::yield();
-#endif
-    }
-
-    void run() {
-        for (;;) {
-            auto idleSince = std::chrono::steady_clock::now();
-            for (unsigned spins = 1; state_.load(std::memory_order_acquire) == Idle; ++spins) {
-                pause();
-                if (spins % 256 != 0 || std::chrono::steady_clock::now() - idleSince < kSpinning) continue;
-                // Either the poster sees the flag and wakes us, or its state is seen here.
-                sleeping_.store(true);
-                state_.wait(Idle);
-                sleeping_.store(false);
-                idleSince = std::chrono::steady_clock::now();
-            }
-            if (state_.load() == Quit) return;
-            job_(arg_);
-            state_.store(Idle, std::memory_order_release);
-        }
-    }
-
-    alignas(64) std::atomic<int> state_{Idle};
-    std::atomic<bool> sleeping_{false};
-    void (*job_)(const void*) = nullptr;
-    const void* arg_ = nullptr;
-    std::thread thread_;
-};
-
-struct DrawCall {
-    const DrawState* state;
-    const ColourTarget* target;
-    const DepthTarget* depth;
-    D3DPRIMITIVETYPE type;
-    const VertexInput* vertices;
-    const IndexInput* indices;
-    UINT start, primCount;
-    int top, bottom;  // the rows drawn, within the viewport
-    bool mayShare;    // may hand its lower rows to the worker once it knows where it lands
-};
-
-void drawRows(const DrawCall& call);
-
-void drawRowsOf(const void* call) { drawRows(*static_cast<const DrawCall*>(call)); }
-
-// Where a small draw (a rectangle) is large on screen and crosses row `middle`: worth sharing.
-bool largeAcross(const ShadedVertex* shaded, UINT count, int middle) {
-    int32_t left = INT32_MAX, right = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
-    for (UINT i = 0; i < count; ++i) {
-        if (shaded[i].outcode & kClipMask) return false;
-        left = std::min(left, shaded[i].fx), right = std::max(right, shaded[i].fx);
-        top = std::min(top, shaded[i].fy), bottom = std::max(bottom, shaded[i].fy);
-    }
-    return ceilRow(top) < middle && ceilRow(bottom) > middle &&
-           static_cast<int64_t>(right - left) / 256 * ((bottom - top) / 256) >= 32768;
-}
-
-// The row at which the caller's upper half of the target meets the worker's lower half.
-int middleRow(const D3DVIEWPORT8& vp) { return static_cast<int>(vp.Y + vp.Height / 2); }
-
-// The triangles' pixels in the rows of `rows`, from the shaded vertices.
-void rasteriseRows(const DrawCall& call, const PipelineConfig& pipe, bool pretransformed,
-                   const ViewportTransform& rows, const ShadedVertex* shaded) {
-    const PixelContext context{&pipe, *call.target, *call.depth};
-    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
-    const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
-    Rasterizer rasterizer(context, rows, shadeBatchFunction(pipe), affine);
-    const VertexStream stream{shaded, *call.indices, call.start, call.vertices->firstVertex,
-                              call.vertices->vertexCount};
-    const D3DPRIMITIVETYPE type = call.type;
-    if (type == D3DPT_TRIANGLELIST && call.indices->data) {
-        drawIndexedList(rasterizer, stream, call.primCount, pretransformed);
-    } else if (!(call.primCount == 2 && !pretransformed && type != D3DPT_TRIANGLELIST &&
-                 drawAsRectangle(rasterizer, stream, type))) {
-        drawTriangles(rasterizer, stream, type, call.primCount, pretransformed);
-    }
-    rasterizer.finish();
-}
-
-// The draw's pixels in rows [top, bottom). Each thread works out its own vertices, and the
-// pixels are the same whichever rows a thread has.
-void drawRows(const DrawCall& call) {
-    const FvfLayout layout = decodeFvf(call.vertices->fvf);
-    if (!layout.valid || call.vertices->vertexCount == 0) return;
-    PipelineConfig pipe = buildPipeline(*call.state, layout, *call.target, *call.depth);
-    const ViewportTransform viewport = viewportTransform(call.state->viewport);
-
-    static thread_local std::vector<ShadedVertex> shaded;
-    if (shaded.size() < call.vertices->vertexCount) shaded.resize(call.vertices->vertexCount);
-    processVertices(*call.state, pipe, layout, *call.vertices, viewport, shaded.data());
-    listInterpolants(pipe);
-
-    ViewportTransform rows = viewport;
-    rows.top = std::max(rows.top, call.top);
-    rows.bottom = std::min(rows.bottom, call.bottom);
-    // A rectangle large on screen hands its lower rows over now that it is known where it lands.
-    DrawCall lower = call;
-    const int middle = middleRow(call.state->viewport);
-    const bool shared = call.mayShare && largeAcross(shaded.data(), call.vertices->vertexCount, middle);
-    if (shared) {
-        lower.top = rows.bottom = middle;
-        lower.mayShare = false;
-        RowWorker::instance().post(drawRowsOf, &lower);
-    }
-    rasteriseRows(call, pipe, layout.pretransformed, rows, shaded.data());
-    if (shared) RowWorker::instance().wait();
-}
-
-}  // namespace
-
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
                     D3DPRIMITIVETYPE type, const VertexInput& vertices, const IndexInput& indices, UINT start,
-                    UINT primCount, bool shareRows) {
+                    UINT primCount) {
     if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return;
-    // Meshes share their rows at once, so both threads work out vertices at the same time.
-    const bool mesh = primCount >= 32;
-    DrawCall upper{&state, &target, &depth, type, &vertices, &indices, start, primCount, INT32_MIN, INT32_MAX,
-                   shareRows && !mesh};
-    if (!shareRows || !mesh) {
-        drawRows(upper);
-        return;
+    const FvfLayout layout = decodeFvf(vertices.fvf);
+    if (!layout.valid || vertices.vertexCount == 0) return;
+    PipelineConfig pipe = buildPipeline(state, layout, target, depth);
+    const ViewportTransform viewport = viewportTransform(state.viewport);
+
+    static thread_local std::vector<ShadedVertex> shaded;
+    if (shaded.size() < vertices.vertexCount) shaded.resize(vertices.vertexCount);
+    processVertices(state, pipe, layout, vertices, viewport, shaded.data());
+    listInterpolants(pipe);
+
+    const PixelContext context{&pipe, target, depth};
+    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
+    const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
+    Rasterizer rasterizer(context, viewport, shadeBatchFunction(pipe), affine);
+    const VertexStream stream{shaded.data(), indices, start, vertices.firstVertex, vertices.vertexCount};
+    const bool pretransformed = layout.pretransformed;
+    if (type == D3DPT_TRIANGLELIST && indices.data) {
+        drawIndexedList(rasterizer, stream, primCount, pretransformed);
+    } else if (!(primCount == 2 && !pretransformed && type != D3DPT_TRIANGLELIST &&
+                 drawAsRectangle(rasterizer, stream, type))) {
+        drawTriangles(rasterizer, stream, type, primCount, pretransformed);
     }
-    // The caller keeps the upper half of the target and the worker the lower, draw after
-    // draw, so that each half stays in its own core's cache. Every pixel belongs to one half
-    // and each keeps the draw's order, so the pixels are the ones one thread would draw.
-    DrawCall lower = upper;
-    upper.bottom = lower.top = middleRow(state.viewport);
-    RowWorker& worker = RowWorker::instance();
-    worker.post(drawRowsOf, &lower);
-    drawRows(upper);
-    worker.wait();
+    rasterizer.finish();
 }
 
 }  // namespace raster
