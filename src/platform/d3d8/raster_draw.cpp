@@ -365,13 +365,12 @@ private:
         nextStamp();
     }
 
-    // scale is planeScale of the triangle's area.
-    int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, float scale) {
+    // inv is planeScale of the triangle's area.
+    int addPlanes(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, float inv) {
         if (batch_->triangles == kBatchTriangles) flush();
         TrianglePlanes& p = batch_->planes[batch_->triangles];
         const float x1 = (b.f[0] - a.f[0]) * (1.0f / 256.0f), y1 = (b.f[1] - a.f[1]) * (1.0f / 256.0f);
         const float x2 = (c.f[0] - a.f[0]) * (1.0f / 256.0f), y2 = (c.f[1] - a.f[1]) * (1.0f / 256.0f);
-        const float inv = scale;
         auto plane = [&](float f0, float f1, float f2, float& dx, float& dy) {
             dx = ((f1 - f0) * y2 - (f2 - f0) * y1) * inv;
             dy = ((f2 - f0) * x1 - (f1 - f0) * x2) * inv;

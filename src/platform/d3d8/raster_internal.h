@@ -254,9 +254,11 @@ struct SmallTriangle {
 };
 constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, taken this way
 // The vector kernels walk a box in stamps of sixteen centres: rows of 4, 8 or 16.
-inline int stampAcross(int width) { return width <= 4 ? 4 : width <= 8 ? 8 : 16; }
+// Powers of two, so they are given as shifts: log2 of the centres across a stamp row.
+inline int stampAcrossShift(int width) { return width <= 4 ? 2 : width <= 8 ? 3 : 4; }
+inline int stampAcross(int width) { return 1 << stampAcrossShift(width); }
 inline int stampCount(int width, int height) {
-    const int acrossShift = width <= 4 ? 2 : width <= 8 ? 3 : 4, downShift = 4 - acrossShift;
+    const int acrossShift = stampAcrossShift(width), downShift = 4 - acrossShift;
     return ((width + (1 << acrossShift) - 1) >> acrossShift) * ((height + (1 << downShift) - 1) >> downShift);
 }
 // What the plane set-up multiplies its cross products by: 1 / area in pixels squared, for
