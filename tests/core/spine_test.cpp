@@ -48,7 +48,7 @@ TEST(ShowSequence, StoppingInputEndsTheRunningSceneAndEachLaterSceneFlashesOneFr
     for (const auto& [what, message, key, frame, presents] : cases) {
         SCOPED_TRACE(what);
         ShowHarness harness;
-        const auto post = [message, key] { win32host::postInput(message, key, 0); };
+        const auto post = [message = message, key = key] { win32host::postInput(message, key, 0); };
         if (frame == 0)
             post();
         else
