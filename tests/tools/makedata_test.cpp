@@ -110,7 +110,7 @@ TEST_F(MakedataSet, ImageMagickReadsBackExactlyThePixelsPaintedInEveryTargaFlavo
         {"feidi.tga", expandIndexed(makeFadeImage()), 1, 8, false},     // colour-mapped
     };
     for (const auto& [name, painted, type, bits, topDown] : cases) {
-        const BuiltFile& f = *std::find_if(files_.begin(), files_.end(), [&, wanted = name](const BuiltFile& b) { return b.name == wanted; });
+        const BuiltFile& f = *std::find_if(files_.begin(), files_.end(), [wanted = name](const BuiltFile& b) { return b.name == wanted; });
         EXPECT_EQ(std::tuple(int(f.bytes[2]), int(f.bytes[16]), (f.bytes[17] & 0x20) != 0), std::tuple(type, bits, topDown))
             << name;
         const Image decoded = decodeWithImageMagick(directory_ / name, painted.width, painted.height);
