@@ -7,6 +7,7 @@
 #include <string>
 
 #include "d3d8_test_util.h"
+#include "raster.h"
 #include "raster_golden.h"
 
 using namespace d3d8test;
@@ -343,8 +344,8 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
 
 // Neighbouring triangles of a mesh may be walked together; their fragments must be those of
 // the triangles drawn one by one from a plain list, however the pixel stage takes them: depth
-// tested as found, depth tested late (alpha test with depth writes), and blended in order.
-// Two overlapping grids a few pixels to the cell, jittered enough that some cells fold over.
+// tested as found, depth tested late (alpha test with depth writes), and blended in order,
+// on one thread or several. Two overlapping grids a few pixels to the cell, jittered enough that some cells fold over.
 TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
     uint32_t seed = 11;
     auto next = [&](float lo, float hi) {
@@ -421,12 +422,19 @@ TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
             SCOPED_TRACE(testing::Message() << "cull " << cull << ", pixels " << pixels);
             renderStates({{D3DRS_CULLMODE, cull}, {D3DRS_ZENABLE, pixels != Blended},
                           {D3DRS_ALPHATESTENABLE, pixels == DepthLate}, {D3DRS_ALPHABLENDENABLE, pixels == Blended}});
+            raster::setDrawThreads(1);
             const auto expected = render(Plain);
             EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint32_t p) { return p != 0xFF000000u; }), 50000);
             EXPECT_TRUE(render(Indexed) == expected);
             EXPECT_TRUE(render(IndexedOwnVertices) == expected);
+            // Shared among threads by bands of rows, the bands' edges cutting through triangles.
+            for (const int threads : {2, 3}) {
+                raster::setDrawThreads(threads);
+                EXPECT_TRUE(render(Indexed) == expected) << threads << " threads";
+            }
         }
     }
+    raster::setDrawThreads(0);
 }
 
 std::vector<MeshVertex> sphere(int rings, int sides, float radius, std::vector<uint16_t>& indices) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <cwchar>
 #include <utility>
 
 #include "pixel_formats.h"
@@ -497,30 +496,6 @@ HRESULT DeviceImpl::EndScene() {
     return D3D_OK;
 }
 
-namespace {
-
-// Fills a rectangle of a surface with one 32-bit or 16-bit value. Whole rows of a tightly
-// packed surface are one run, and the C library's wide fills beat a loop built for any
-// processor.
-template <class T>
-void fillRect(SurfaceImpl& surface, LONG x1, LONG y1, LONG x2, LONG y2, T value) {
-    const size_t pitch = static_cast<size_t>(surface.pitch());
-    const bool wholeRows = x1 == 0 && static_cast<size_t>(x2) * sizeof(T) == pitch;
-    const size_t run = static_cast<size_t>(x2 - x1) * (wholeRows ? static_cast<size_t>(y2 - y1) : 1);
-    for (LONG y = y1; y < (wholeRows ? y1 + 1 : y2); ++y) {
-        T* start = reinterpret_cast<T*>(surface.bits() + static_cast<size_t>(y) * pitch) + x1;
-        if constexpr (sizeof(T) == sizeof(wchar_t)) {
-            std::wmemset(reinterpret_cast<wchar_t*>(start), static_cast<wchar_t>(value), run);
-        } else if ((value & 0xFF) == (value >> 8)) {
-            std::memset(start, value & 0xFF, run * sizeof(T));
-        } else {
-            std::fill(start, start + run, value);
-        }
-    }
-}
-
-}  // namespace
-
 HRESULT DeviceImpl::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
     if (recording()) record(formatCall("Clear(%u,%u,%x,%g,%u)", Count, Flags, Color, static_cast<double>(Z), Stencil));
     if ((Count != 0 && !pRects) || (Flags & ~DWORD(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) {
@@ -539,8 +514,15 @@ HRESULT DeviceImpl::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCO
         const LONG x1 = std::max(r.x1, whole.x1), y1 = std::max(r.y1, whole.y1);
         const LONG x2 = std::min(r.x2, whole.x2), y2 = std::min(r.y2, whole.y2);
         if (x2 <= x1 || y2 <= y1) continue;
-        if (Flags & D3DCLEAR_TARGET) fillRect(*backBuffer_, x1, y1, x2, y2, colour);
-        if (Flags & D3DCLEAR_ZBUFFER) fillRect(*depthBuffer_, x1, y1, x2, y2, depth);
+        raster::FillRect fills[2];
+        int count = 0;
+        if (Flags & D3DCLEAR_TARGET) {
+            fills[count++] = {backBuffer_->bits(), static_cast<size_t>(backBuffer_->pitch()), 4, x1, y1, x2, y2, colour};
+        }
+        if (Flags & D3DCLEAR_ZBUFFER) {
+            fills[count++] = {depthBuffer_->bits(), static_cast<size_t>(depthBuffer_->pitch()), 2, x1, y1, x2, y2, depth};
+        }
+        raster::fillRects(fills, count);
     }
     return D3D_OK;
 }

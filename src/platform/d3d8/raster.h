@@ -3,6 +3,7 @@
 // draw from kernels chosen for the state (texture formats, stage operations, depth, blend).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "d3d8.h"
@@ -86,6 +87,26 @@ struct IndexInput {
 // Size in bytes of one vertex of the format; 0 when the format is not one we can draw.
 UINT vertexSizeOfFvf(DWORD fvf);
 bool isDrawableFvf(DWORD fvf);
+
+// Large draws are cut into bands of rows that separate threads draw at once. No pixel
+// changes with the number of bands: each pixel lies in one band and goes through the same
+// operations in the same order. The default, and setDrawThreads(0), is one thread per core
+// up to kMaxDrawThreads, or the number in TOVIRA_RASTER_THREADS; 1 draws on the calling
+// thread alone.
+constexpr int kMaxDrawThreads = 8;
+void setDrawThreads(int count);
+int drawThreads();
+
+// A rectangle of a surface of 32- or 16-bit values, and the value to fill it with.
+struct FillRect {
+    uint8_t* bits = nullptr;
+    size_t pitch = 0;   // in bytes
+    int valueSize = 4;  // 4 or 2
+    int left = 0, top = 0, right = 0, bottom = 0;
+    uint32_t value = 0;
+};
+
+void fillRects(const FillRect* rects, int count);
 
 // Draws primCount primitives starting at index (or vertex) start. Triangles only; points
 // and lines draw nothing.

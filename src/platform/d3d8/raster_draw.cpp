@@ -857,6 +857,106 @@ void drawTriangles(Rasterizer& rasterizer, const VertexStream& vertex, D3DPRIMIT
     }
 }
 
+// A draw as the device hands it over.
+struct DrawCall {
+    const DrawState& state;
+    const ColourTarget& target;
+    const DepthTarget& depth;
+    D3DPRIMITIVETYPE type;
+    const VertexInput& vertices;
+    const IndexInput& indices;
+    UINT start;
+    UINT primCount;
+};
+
+// A draw's vertices processed on this thread, and the pipeline they settle.
+struct PreparedDraw {
+    PipelineConfig pipe;
+    ViewportTransform viewport;
+    bool pretransformed;
+    const ShadedVertex* shaded;
+};
+
+PreparedDraw prepareDraw(const DrawCall& call, const FvfLayout& layout) {
+    static thread_local std::vector<ShadedVertex> shaded;
+    if (shaded.size() < call.vertices.vertexCount) shaded.resize(call.vertices.vertexCount);
+    PreparedDraw p{buildPipeline(call.state, layout, call.target, call.depth), viewportTransform(call.state.viewport),
+                   layout.pretransformed, shaded.data()};
+    processVertices(call.state, p.pipe, layout, call.vertices, p.viewport, shaded.data());
+    listInterpolants(p.pipe);
+    return p;
+}
+
+void drawRows(const DrawCall& call, const PreparedDraw& p, int top, int bottom) {
+    ViewportTransform viewport = p.viewport;
+    viewport.top = top;
+    viewport.bottom = bottom;
+    const PixelContext context{&p.pipe, call.target, call.depth};
+    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
+    const AffineSpanFn affine = p.pipe.constDiffuse ? affineSpanFunction(p.pipe) : nullptr;
+    Rasterizer rasterizer(context, viewport, shadeBatchFunction(p.pipe), affine);
+    const VertexStream stream{p.shaded, call.indices, call.start, call.vertices.firstVertex, call.vertices.vertexCount};
+    if (call.type == D3DPT_TRIANGLELIST && call.indices.data) {
+        drawIndexedList(rasterizer, stream, call.primCount, p.pretransformed);
+    } else if (!(call.primCount == 2 && !p.pretransformed && call.type != D3DPT_TRIANGLELIST &&
+                 drawAsRectangle(rasterizer, stream, call.type))) {
+        drawTriangles(rasterizer, stream, call.type, call.primCount, p.pretransformed);
+    }
+    rasterizer.finish();
+}
+
+// The box of pixel centres the draw's vertices span, within the viewport; all of it when a
+// vertex is left for clipping, which may reach anywhere.
+struct RowsAndColumns {
+    int top, bottom, left, right;
+};
+
+RowsAndColumns reach(const PreparedDraw& p, UINT count) {
+    const ViewportTransform& vp = p.viewport;
+    int32_t x0 = INT32_MAX, x1 = INT32_MIN, y0 = INT32_MAX, y1 = INT32_MIN;
+    for (UINT i = 0; i < count; ++i) {
+        const ShadedVertex& v = p.shaded[i];
+        if (v.outcode & kClipMask) return {vp.top, vp.bottom, vp.left, vp.right};
+        x0 = std::min(x0, v.fx), x1 = std::max(x1, v.fx);
+        y0 = std::min(y0, v.fy), y1 = std::max(y1, v.fy);
+    }
+    return {std::max(vp.top, ceilRow(y0)), std::min(vp.bottom, ceilRow(y1)), std::max(vp.left, ceilRow(x0)),
+            std::min(vp.right, ceilRow(x1))};
+}
+
+// Draws band `band` of `bands`: the rows the vertices span cut into bands of equal height,
+// the first and last reaching to the viewport's edges. Every thread processes the vertices
+// itself, which costs less than reading them from another core's cache, and cuts them
+// alike.
+void drawBand(const DrawCall& call, const FvfLayout& layout, int band, int bands) {
+    const PreparedDraw p = prepareDraw(call, layout);
+    const RowsAndColumns box = reach(p, call.vertices.vertexCount);
+    const int height = std::max(box.bottom - box.top, 0);
+    // Vertices may all lie beyond the viewport, so the cuts are kept inside it.
+    auto cut = [&](int k) {
+        if (k == 0) return p.viewport.top;
+        if (k == bands) return p.viewport.bottom;
+        return std::min(std::max(box.top + height * k / bands, p.viewport.top), p.viewport.bottom);
+    };
+    const int top = cut(band), bottom = cut(band + 1);
+    if (top < bottom) drawRows(call, p, top, bottom);
+}
+
+struct BandedDraw {
+    const DrawCall& call;
+    const FvfLayout& layout;
+    int bands;
+};
+
+void drawBandOf(void* job, int band) {
+    const BandedDraw& d = *static_cast<const BandedDraw*>(job);
+    drawBand(d.call, d.layout, band, d.bands);
+}
+
+// Below these, a draw costs less than handing it out to the other threads.
+constexpr UINT kBandedTriangles = 64;
+constexpr int64_t kBandedArea = 128 * 128;
+
 }  // namespace
 
 void drawPrimitives(const DrawState& state, const ColourTarget& target, const DepthTarget& depth,
@@ -865,27 +965,23 @@ void drawPrimitives(const DrawState& state, const ColourTarget& target, const De
     if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return;
     const FvfLayout layout = decodeFvf(vertices.fvf);
     if (!layout.valid || vertices.vertexCount == 0) return;
-    PipelineConfig pipe = buildPipeline(state, layout, target, depth);
-    const ViewportTransform viewport = viewportTransform(state.viewport);
-
-    static thread_local std::vector<ShadedVertex> shaded;
-    if (shaded.size() < vertices.vertexCount) shaded.resize(vertices.vertexCount);
-    processVertices(state, pipe, layout, vertices, viewport, shaded.data());
-    listInterpolants(pipe);
-
-    const PixelContext context{&pipe, target, depth};
-    // Overlay rectangles and their like take a fused loop when the colour is one for the whole draw.
-    const AffineSpanFn affine = pipe.constDiffuse ? affineSpanFunction(pipe) : nullptr;
-    Rasterizer rasterizer(context, viewport, shadeBatchFunction(pipe), affine);
-    const VertexStream stream{shaded.data(), indices, start, vertices.firstVertex, vertices.vertexCount};
-    const bool pretransformed = layout.pretransformed;
-    if (type == D3DPT_TRIANGLELIST && indices.data) {
-        drawIndexedList(rasterizer, stream, primCount, pretransformed);
-    } else if (!(primCount == 2 && !pretransformed && type != D3DPT_TRIANGLELIST &&
-                 drawAsRectangle(rasterizer, stream, type))) {
-        drawTriangles(rasterizer, stream, type, primCount, pretransformed);
+    const DrawCall call{state, target, depth, type, vertices, indices, start, primCount};
+    const int bands = drawThreads();
+    BandedDraw banded{call, layout, bands};
+    if (bands > 1 && primCount >= kBandedTriangles) {
+        runBands(drawBandOf, &banded);
+        return;
     }
-    rasterizer.finish();
+    const PreparedDraw p = prepareDraw(call, layout);
+    if (bands > 1) {
+        // A few triangles: worth sharing only when they cover much of the target.
+        const RowsAndColumns box = reach(p, vertices.vertexCount);
+        if (int64_t{std::max(box.bottom - box.top, 0)} * std::max(box.right - box.left, 0) >= kBandedArea) {
+            runBands(drawBandOf, &banded);
+            return;
+        }
+    }
+    drawRows(call, p, p.viewport.top, p.viewport.bottom);
 }
 
 }  // namespace raster

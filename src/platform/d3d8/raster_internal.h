@@ -214,6 +214,11 @@ struct FragmentBatch {
     alignas(64) float attr[kMaxAttrs][kBatchSize + kBatchSlack];
 };
 
+// Runs task(job, band) for every band of drawThreads(), band 0 on the calling thread, and
+// returns when all are done.
+using BandTask = void (*)(void* job, int band);
+void runBands(BandTask task, void* job);
+
 struct PixelContext {
     const PipelineConfig* pipe;
     ColourTarget target;
