@@ -7,6 +7,7 @@
 #include "progress.h"
 #include "show_driver.h"
 
+#include <raster.h>
 #include <win32_host.h>
 
 #include <fcntl.h>
@@ -128,7 +129,12 @@ bool CaptureSession::reserveOutput(std::string& message)
 
 void CaptureSession::run()
 {
+    // The encoder keeps every core busy, and drawing threads that must wait for one another
+    // would only take time from it: while it runs, the show draws on one thread.
+    if (!options.nullOutput)
+        raster::setDrawThreads(1);
     result = runShowHeadless(timing, [this](const PresentedFrame& frame) { return onFrame(frame); });
+    raster::setDrawThreads(0);
     progress.close();
 }
 
