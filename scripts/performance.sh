@@ -68,8 +68,11 @@ $(cat "$work/bench.txt")
 
 \`HeaviestFrame\` is a frame shaped like the heaviest of the show: the swarm's second
 run with 45 copies, its background, veil, caption, picture and fade; its goal is 1.5 ms
-on one core. \`FullScreenBlendedQuad\`, \`ModelSwarm45\` (45 tori of 1,000 triangles,
-two textured stages, reflection mapping, depth) and \`BlendedGlyphs300\` are its parts.
+on one core, the \`threads:1\` row. \`FullScreenBlendedQuad\`, \`ModelSwarm45\` (45 tori
+of 1,000 triangles, two textured stages, reflection mapping, depth) and
+\`BlendedGlyphs300\` are its parts. Rows marked \`threads:0\` share each draw among one
+thread per core, as the show and \`tovira-capture --null\` do; a capture to a file draws
+on one thread and leaves the other cores to the encoder.
 \`BuildDataSetTextures\` is the start-up cost of every texture of the data set (11
 pictures and 42 glyphs with their mip chains); \`LoadDataSetModels\` the four models.
 DOC
