@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -40,8 +41,12 @@ T awaitChange(const std::atomic<T>& value, T old) {
 
 class BandPool {
 public:
+    // Where the system refuses a thread, the pool makes do with those it has.
     explicit BandPool(int bands) {
-        for (int band = 1; band < bands; ++band) workers_.emplace_back([this, band] { serve(band); });
+        try {
+            for (int band = 1; band < bands; ++band) workers_.emplace_back([this, band] { serve(band); });
+        } catch (const std::system_error&) {
+        }
     }
 
     ~BandPool() {
