@@ -931,12 +931,12 @@ RowsAndColumns reach(const PreparedDraw& p, UINT count) {
 void drawBand(const DrawCall& call, const FvfLayout& layout, int band, int bands) {
     const PreparedDraw p = prepareDraw(call, layout);
     const RowsAndColumns box = reach(p, call.vertices.vertexCount);
-    const int height = std::max(box.bottom - box.top, 0);
+    const int boxBottom = std::max(box.bottom, box.top);
     // Vertices may all lie beyond the viewport, so the cuts are kept inside it.
     auto cut = [&](int k) {
         if (k == 0) return p.viewport.top;
         if (k == bands) return p.viewport.bottom;
-        return std::min(std::max(box.top + height * k / bands, p.viewport.top), p.viewport.bottom);
+        return std::min(std::max(bandEdge(box.top, boxBottom, k, bands), p.viewport.top), p.viewport.bottom);
     };
     const int top = cut(band), bottom = cut(band + 1);
     if (top < bottom) drawRows(call, p, top, bottom);

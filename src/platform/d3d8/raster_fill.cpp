@@ -38,8 +38,8 @@ void fillBand(void* job, int band) {
     const FillJob& j = *static_cast<const FillJob*>(job);
     for (int i = 0; i < j.count; ++i) {
         const FillRect& r = j.rects[i];
-        const int top = r.top + (r.bottom - r.top) * band / j.bands;
-        const int bottom = r.top + (r.bottom - r.top) * (band + 1) / j.bands;
+        const int top = bandEdge(r.top, r.bottom, band, j.bands);
+        const int bottom = bandEdge(r.top, r.bottom, band + 1, j.bands);
         if (top >= bottom || r.left >= r.right) continue;
         if (r.valueSize == 4) {
             fillRows<uint32_t>(r, top, bottom);

@@ -219,6 +219,9 @@ struct FragmentBatch {
 using BandTask = void (*)(void* job, int band);
 void runBands(BandTask task, void* job);
 
+// Where band k of `bands` of equal height over rows [top, bottom) starts.
+inline int bandEdge(int top, int bottom, int k, int bands) { return top + (bottom - top) * k / bands; }
+
 struct PixelContext {
     const PipelineConfig* pipe;
     ColourTarget target;
