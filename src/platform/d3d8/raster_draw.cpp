@@ -114,23 +114,18 @@ public:
         drawGrouped(&t, 1, screen, &g.planeScale[lane]);
     }
 
-    // Lanes `lane` and `lane + 1` of a group, a pair: walked as one box where that takes
-    // fewer stamps than the two boxes apart.
+    // Lanes `lane` and `lane + 1` of a group, a pair: walked as one box where the set-up
+    // found that to take fewer stamps than the two boxes apart.
     void smallPair(const TriangleGroup& g, int lane, const ShadedVertex* const* v) {
-        SmallTriangle t[2] = {smallOf(g, lane), smallOf(g, lane + 1)};
-        const int left = std::min(t[0].left, t[1].left), top = std::min(t[0].top, t[1].top);
-        const int width = std::max(t[0].left + t[0].width, t[1].left + t[1].width) - left;
-        const int height = std::max(t[0].top + t[0].height, t[1].top + t[1].height) - top;
-        // A shared stamp picks each value from one of two triangles, so it costs more.
-        const bool share = rasterisePair_ && !pipe_.perTriangleLod && width <= kSmallTriangleSpan + 1 &&
-                           height <= kSmallTriangleSpan + 1 &&
-                           4 * stampCount(width, height) < 3 * (stampCount(t[0].width, t[0].height) +
-                                                                stampCount(t[1].width, t[1].height));
-        if (!share) {
+        if (!rasterisePair_ || pipe_.perTriangleLod || !(g.sharedBoxes >> lane & 1)) {
             smallTriangle(g, lane, v);
             smallTriangle(g, lane + 1, v + 3);
             return;
         }
+        SmallTriangle t[2] = {smallOf(g, lane), smallOf(g, lane + 1)};
+        const int left = std::min(t[0].left, t[1].left), top = std::min(t[0].top, t[1].top);
+        const int width = std::max(t[0].left + t[0].width, t[1].left + t[1].width) - left;
+        const int height = std::max(t[0].top + t[0].height, t[1].top + t[1].height) - top;
         for (SmallTriangle& s : t) {
             for (int k = 0; k < 3; ++k) s.e[k] += (left - s.left) * s.dx[k] + (top - s.top) * s.dy[k];
             s.left = left, s.top = top, s.width = width, s.height = height;

@@ -265,10 +265,6 @@ constexpr int kSmallTriangleSpan = 16;  // largest vertex extent, in pixels, tak
 // Powers of two, so they are given as shifts: log2 of the centres across a stamp row.
 inline int stampAcrossShift(int width) { return width <= 4 ? 2 : width <= 8 ? 3 : 4; }
 inline int stampAcross(int width) { return 1 << stampAcrossShift(width); }
-inline int stampCount(int width, int height) {
-    const int acrossShift = stampAcrossShift(width), downShift = 4 - acrossShift;
-    return ((width + (1 << acrossShift) - 1) >> acrossShift) * ((height + (1 << downShift) - 1) >> downShift);
-}
 // What the plane set-up multiplies its cross products by: 1 / area in pixels squared, for
 // twice the signed area in 1/256 pixel squared. One division, the same in every path.
 inline float planeScale(int64_t area) { return 65536.0f / static_cast<float>(area); }
@@ -289,6 +285,8 @@ struct TriangleGroup {
     uint32_t small;                    // out: of those, the ones set up here
     uint32_t pairs;                    // out: small lanes that may share stamps with the next
                                        // lane, which is small too: they cover no centre twice
+    uint32_t sharedBoxes;              // out: of the pairs, those that take fewer stamps
+                                       // walked as one box than as two
     float planeScale[kGroupSize];      // planeScale of the triangles' areas
     int32_t left[kGroupSize], top[kGroupSize], width[kGroupSize], height[kGroupSize];
     int32_t e[3][kGroupSize], dx[3][kGroupSize], dy[3][kGroupSize], bias[3][kGroupSize];
