@@ -345,7 +345,8 @@ TEST_F(Raster3D, IndexedListsDrawExactlyAsPlainLists) {
 // Neighbouring triangles of a mesh may be walked together; their fragments must be those of
 // the triangles drawn one by one from a plain list, however the pixel stage takes them: depth
 // tested as found, depth tested late (alpha test with depth writes), and blended in order,
-// on one thread or several. Two overlapping grids a few pixels to the cell, jittered enough that some cells fold over.
+// on one thread or several. Two overlapping grids a few pixels to the cell, jittered enough
+// that some cells fold over.
 TEST_F(Raster3D, NeighbouringTrianglesDrawExactlyAsPlainLists) {
     uint32_t seed = 11;
     auto next = [&](float lo, float hi) {
